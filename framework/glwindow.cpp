@@ -1,0 +1,168 @@
+// glwindow.cpp: GlWindow's start-up, main loop and teardown. The loop never
+// waits: it takes one event per iteration, and when none is waiting it times,
+// draws and presents one frame. Depends on platform/ and OpenGL 1.1 with GLU.
+#include "glwindow.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstdio>
+#include <cstring>
+
+uint32_t screen_width;
+uint32_t screen_height;
+uint32_t colour_bits;
+uint32_t depth_bits;
+int32_t fullscreen;
+float field_of_view;
+float near_plane;
+float far_plane;
+
+char window_title[64];
+char command_line[256];
+int32_t running = 1;
+
+GlWindow* demo_window;
+
+const char* const help_text =
+    "Demo parameters (*NOT* IMPLEMENTED)\n\n"
+    "[-windowed] run windowed                 \n"
+    "[-fullscreen] run fullscreen             \n"
+    "[-z16] 16bits zbuffer                    \n"
+    "[-z32] 32bits zbuffer                    \n"
+    "[-16] 16bits graphics mode               \n"
+    "[-32] 32bits graphics mode               \n"
+    "[-640x480] graphics mode 640x480         \n"
+    "[-800x600] graphics mode 800x600         \n"
+    "[-1024x768] graphics mode 1024x768       \n"
+    "[-1280x1024] graphics mode 1280x1024     \n";
+
+static const char* const error_caption = "ERROR!";
+
+GlWindow::GlWindow(uint32_t width, uint32_t height, uint32_t colour, uint32_t depth, int32_t full,
+                   const char* title, const char* cmd_line)
+    : FrameDelta(0.0), text_buffer(nullptr), init_callback(nullptr), frame_callback(nullptr),
+      last_message(), has_window(false), has_context(false), counter_frequency(0.0), fps(0.0),
+      counter_now(0), counter_prev(0), ticks_per_second(0)
+{
+    screen_width = width;
+    screen_height = height;
+    colour_bits = colour;
+    depth_bits = depth;
+    fullscreen = full;
+    field_of_view = 50.0f;
+    near_plane = 0.5f;
+    far_plane = 1000.0f;
+    text_buffer = new char[1200];
+    text_buffer[0] = '\0';
+    // Bounded copies: a longer title or command line is cut, never overruns.
+    snprintf(command_line, sizeof command_line, "%s", cmd_line ? cmd_line : "");
+    snprintf(window_title, sizeof window_title, "%s", title ? title : "");
+}
+
+void GlWindow::setup_pixel_format()
+{
+    // The pixel format is chosen with the window (colour and depth bits in the
+    // window description); nothing is left to do once it exists.
+}
+
+void GlWindow::enter_fullscreen()
+{
+    platform_change_display_mode(screen_width, screen_height, colour_bits);
+}
+
+void GlWindow::setup_projection()
+{
+    int x, y, w, h;
+    platform_viewport(screen_width, screen_height, &x, &y, &w, &h);
+    glViewport(x, y, w, h);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    double aspect = (double)screen_width / (double)screen_height;
+    gluPerspective((double)field_of_view, aspect, (double)near_plane, (double)far_plane);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+bool GlWindow::window_proc(const PlatformEvent& event)
+{
+    switch (event.kind) {
+    case PLATFORM_EVENT_CLOSE:
+        return true;
+    case PLATFORM_EVENT_KEY_DOWN:
+    case PLATFORM_EVENT_KEY_UP:
+        // Escape going down or coming up ends the show; other keys are swallowed.
+        return event.key == PLATFORM_KEY_ESCAPE;
+    default:
+        return false;
+    }
+}
+
+void GlWindow::run()
+{
+    if (command_line[0] != '\0') {
+        snprintf(text_buffer, 1200, "%s", help_text);
+        platform_message_box("commandline help", text_buffer, PLATFORM_ICON_INFORMATION);
+        return;
+    }
+
+    snprintf(text_buffer, 1200, "(%s) -- [%ux%u^%u^%u]", window_title, screen_width, screen_height,
+             colour_bits, depth_bits);
+    snprintf(window_title, sizeof window_title, "%s", text_buffer);
+
+    if (fullscreen) {
+        platform_show_cursor(false);
+        enter_fullscreen();
+    }
+
+    PlatformWindowDesc desc = {window_title, screen_width, screen_height, colour_bits, depth_bits,
+                               fullscreen != 0};
+    if (!platform_create_window(&desc)) return;
+    has_window = true;
+    setup_pixel_format();
+    if (!platform_create_context()) {
+        platform_message_box(error_caption, "Creation of OpenGL context failed!", PLATFORM_ICON_EXCLAMATION);
+        return;
+    }
+    has_context = true;
+    if (!platform_make_current(true)) {
+        platform_message_box(error_caption, "Could not make OpenGL context active!", PLATFORM_ICON_EXCLAMATION);
+        return;
+    }
+    platform_show_window();
+    setup_projection();
+
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glShadeModel(GL_SMOOTH);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+
+    start_timer();
+    if (init_callback) init_callback(window_title);
+
+    while (running) {
+        if (platform_poll_event(&last_message)) {
+            if (window_proc(last_message)) running = 0;
+            continue;
+        }
+        fps = update_timer(&FrameDelta);
+        if (frame_callback) frame_callback(window_title);
+        if (!fullscreen) {
+            snprintf(text_buffer, 1200, "%s [fps: %5.2f]", window_title, fps);
+            platform_set_window_title(text_buffer);
+        }
+        platform_swap_buffers();
+    }
+
+    if (fullscreen) {
+        platform_restore_display_mode();
+        platform_show_cursor(true);
+    }
+    platform_make_current(false);
+    platform_destroy_context();
+    platform_destroy_window();
+    has_context = false;
+    has_window = false;
+}

@@ -1,0 +1,62 @@
+// glwindow.h: the demo window framework. One GlWindow owns the display mode,
+// the window, its OpenGL context, the default GL state and the main loop that
+// calls an init callback once and a frame callback whenever no event waits.
+// It knows nothing of the show. Depends on platform/ and OpenGL 1.1 with GLU.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstdint>
+
+typedef void (*WindowCallback)(const char* title);
+
+// Display settings, written by the constructor and read by every operation.
+extern uint32_t screen_width;
+extern uint32_t screen_height;
+extern uint32_t colour_bits;
+extern uint32_t depth_bits;
+extern int32_t fullscreen;
+extern float field_of_view;
+extern float near_plane;
+extern float far_plane;
+
+extern char window_title[64];
+extern char command_line[256];
+extern int32_t running;
+
+// The help box text shown when a command line is passed to the constructor.
+extern const char* const help_text;
+
+class GlWindow {
+public:
+    double FrameDelta;              // seconds since the previous frame, 0 to 1
+    char* text_buffer;              // 1200 characters of scratch space
+    WindowCallback init_callback;
+    WindowCallback frame_callback;
+    PlatformEvent last_message;
+    bool has_window;                // the platform window exists
+    bool has_context;               // its GL context exists
+    // frame timer
+    double counter_frequency;
+    double fps;
+    int64_t counter_now;
+    int64_t counter_prev;
+    int64_t ticks_per_second;
+
+    GlWindow(uint32_t width, uint32_t height, uint32_t colour, uint32_t depth, int32_t full,
+             const char* title, const char* cmd_line);
+
+    void run();
+    void setup_pixel_format();
+    void enter_fullscreen();
+    void setup_projection();
+    void start_timer();
+    double update_timer(double* delta_out);
+    // What the window does with one event; returns true when it asks to quit.
+    static bool window_proc(const PlatformEvent& event);
+};
+
+extern GlWindow* demo_window;
+
+// The frame rate last measured by update_timer (see frame_timer.cpp).
+extern double last_fps;

@@ -1,0 +1,53 @@
+// main.cpp: the program entry. Reads the command line (the GlWindow itself
+// always gets an empty one), then plays the show in a window, or runs one of
+// the tools: capture, decode, check-data. Depends on every subsystem.
+#include "capture/capture.h"
+#include "demo/demo.h"
+#include "framework/glwindow.h"
+#include "framework/options.h"
+#include "imageloader/tools.h"
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <string>
+
+static const char* const show_title = "pelmatox - Oar Gala (BUY V1@GRA)";
+
+int main(int argc, char** argv)
+{
+    Options options;
+    std::string error;
+    if (!parse_options(argc, argv, &options, &error)) {
+        fprintf(stderr, "oargala: %s\n%s", error.c_str(), usage_text);
+        return 2;
+    }
+    switch (options.mode) {
+    case RUN_HELP: fputs(usage_text, stdout); return 0;
+    case RUN_VERSION: fputs(version_text, stdout); return 0;
+    case RUN_DECODE: return decode_command(options.decode_input.c_str(), options.decode_output.c_str());
+    case RUN_CHECK_DATA: return check_data_command();
+    case RUN_CAPTURE: return capture_run(options);
+    case RUN_SHOW: break;
+    }
+
+    const char* why = "";
+    if (!platform_select(PLATFORM_BACKEND_SDL, &why)) {
+        fprintf(stderr, "oargala: %s\n", why);
+        return 1;
+    }
+
+    GlWindow* window = new GlWindow(640, 480, 32, 16, options.windowed ? 0 : 1, show_title, "");
+    demo_window = window;
+    window->init_callback = demo_init;
+    window->frame_callback = demo_frame;
+    try {
+        window->run();
+    } catch (const char* text) {
+        platform_restore_display_mode();
+        platform_message_box("ERROR!", text, PLATFORM_ICON_EXCLAMATION);
+        return 1;
+    }
+    // Also after a start-up failure inside run, which returns early.
+    platform_restore_display_mode();
+    return 0;
+}

@@ -1,0 +1,225 @@
+// options.cpp: parses oargala's command line into Options. Every refusal is
+// one line that names the offending word; nothing is guessed.
+#include "options.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+
+const char* const version_text = "oargala 1.0.0\n";
+
+const char* const usage_text =
+    "Usage: oargala [--windowed]\n"
+    "       oargala --capture OUT.mp4|OUT.mkv [--fps N|N/D] [--size WxH]\n"
+    "       oargala --capture DIR/ [--fps N|N/D] [--size WxH] [--at T1,T2,...]\n"
+    "       oargala --decode PICTURE OUT.pam\n"
+    "       oargala --check-data\n"
+    "       oargala --help | --version\n"
+    "\n"
+    "Plays the Oar Gala demo: about 159 seconds of pictures and music, full screen\n"
+    "at 640x480. Escape or closing the window ends it. Pictures and music are read\n"
+    "from data/ below the working directory.\n"
+    "\n"
+    "  --windowed        play in a 640x480 window, with the frame rate in its title\n"
+    "  --capture OUT     render the whole show offscreen, frame-exact: to an H.264\n"
+    "                    video with the soundtrack (OUT.mp4 or OUT.mkv, needs\n"
+    "                    ffmpeg), or to DIR/frame-NNNNN.png pictures (OUT ends in /)\n"
+    "  --fps N|N/D       capture frame rate, default 60 (e.g. 30, 60000/1001)\n"
+    "  --size WxH        capture size, default 640x480; the 4:3 picture is scaled\n"
+    "                    to fit and centred\n"
+    "  --at T1,T2,...    with DIR/: write only the frames at these show times\n"
+    "                    (seconds), still simulating every frame between\n"
+    "  --decode PICTURE OUT.pam\n"
+    "                    decode one picture as the show would and write it as PAM\n"
+    "  --check-data      check the 33 pictures and the soundtrack in data/\n"
+    "  --help            show this text\n"
+    "  --version         show the version\n";
+
+static const unsigned max_capture_side = 8192;
+static const uint64_t show_length_us = 159000000;
+
+static bool parse_unsigned(const char* text, const char* end, uint64_t* out)
+{
+    if (text == end) return false;
+    uint64_t value = 0;
+    for (const char* p = text; p < end; p++) {
+        if (*p < '0' || *p > '9') return false;
+        value = value * 10 + (uint64_t)(*p - '0');
+        if (value > 1000000000ull) return false;
+    }
+    *out = value;
+    return true;
+}
+
+static bool parse_fps(const char* text, Options* options)
+{
+    const char* slash = strchr(text, '/');
+    const char* end = text + strlen(text);
+    uint64_t num = 0, den = 1;
+    if (!parse_unsigned(text, slash ? slash : end, &num)) return false;
+    if (slash && !parse_unsigned(slash + 1, end, &den)) return false;
+    if (num == 0 || den == 0) return false;
+    // Between 1 and 1000 frames per second.
+    if (num < den || num > 1000 * den) return false;
+    options->fps_num = (uint32_t)num;
+    options->fps_den = (uint32_t)den;
+    return true;
+}
+
+static bool parse_size(const char* text, Options* options)
+{
+    const char* x = strchr(text, 'x');
+    if (!x) return false;
+    uint64_t w = 0, h = 0;
+    if (!parse_unsigned(text, x, &w) || !parse_unsigned(x + 1, text + strlen(text), &h)) return false;
+    if (w < 16 || h < 16 || w > max_capture_side || h > max_capture_side) return false;
+    options->width = (unsigned)w;
+    options->height = (unsigned)h;
+    return true;
+}
+
+// One show time in seconds with up to six decimals, e.g. "63" or "27.5".
+static bool parse_time(const char* text, const char* end, uint64_t* microseconds)
+{
+    const char* dot = (const char*)memchr(text, '.', (size_t)(end - text));
+    uint64_t whole = 0, fraction = 0;
+    if (!parse_unsigned(text, dot ? dot : end, &whole)) return false;
+    if (dot) {
+        size_t digits = (size_t)(end - dot - 1);
+        if (digits == 0 || digits > 6 || !parse_unsigned(dot + 1, end, &fraction)) return false;
+        for (size_t i = digits; i < 6; i++) fraction *= 10;
+    }
+    *microseconds = whole * 1000000 + fraction;
+    return true;
+}
+
+static bool parse_at(const char* text, Options* options, std::string* error)
+{
+    const char* p = text;
+    while (true) {
+        const char* comma = strchr(p, ',');
+        const char* end = comma ? comma : p + strlen(p);
+        uint64_t us = 0;
+        if (!parse_time(p, end, &us)) {
+            *error = "--at: '" + std::string(p, end) + "' is not a show time in seconds";
+            return false;
+        }
+        if (us > show_length_us) {
+            *error = "--at: " + std::string(p, end) + " is past the end of the show (159 s)";
+            return false;
+        }
+        options->at_microseconds.push_back(us);
+        if (!comma) return true;
+        p = comma + 1;
+    }
+}
+
+static bool ends_with(const std::string& s, const char* suffix)
+{
+    size_t n = strlen(suffix);
+    if (s.size() < n) return false;
+    for (size_t i = 0; i < n; i++)
+        if (tolower((unsigned char)s[s.size() - n + i]) != suffix[i]) return false;
+    return true;
+}
+
+bool parse_options(int argc, char** argv, Options* options, std::string* error)
+{
+    bool fps_given = false, size_given = false, at_given = false;
+    bool mode_given = false;
+    auto set_mode = [&](RunMode mode, const char* word) {
+        if (mode_given && options->mode != mode) {
+            *error = std::string(word) + " cannot be combined with another mode";
+            return false;
+        }
+        options->mode = mode;
+        mode_given = true;
+        return true;
+    };
+    auto value_of = [&](int& i, const char* word, const char** value) {
+        if (i + 1 >= argc) {
+            *error = std::string(word) + " needs a value";
+            return false;
+        }
+        *value = argv[++i];
+        return true;
+    };
+
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        const char* value = nullptr;
+        if (!strcmp(arg, "--help") || !strcmp(arg, "-h")) {
+            if (!set_mode(RUN_HELP, arg)) return false;
+        } else if (!strcmp(arg, "--version")) {
+            if (!set_mode(RUN_VERSION, arg)) return false;
+        } else if (!strcmp(arg, "--windowed")) {
+            options->windowed = true;
+        } else if (!strcmp(arg, "--check-data")) {
+            if (!set_mode(RUN_CHECK_DATA, arg)) return false;
+        } else if (!strcmp(arg, "--decode")) {
+            if (!set_mode(RUN_DECODE, arg)) return false;
+            if (i + 2 >= argc) {
+                *error = "--decode needs a picture and an output file";
+                return false;
+            }
+            options->decode_input = argv[++i];
+            options->decode_output = argv[++i];
+        } else if (!strcmp(arg, "--capture")) {
+            if (!set_mode(RUN_CAPTURE, arg) || !value_of(i, arg, &value)) return false;
+            options->capture_output = value;
+        } else if (!strcmp(arg, "--fps")) {
+            if (!value_of(i, arg, &value)) return false;
+            if (!parse_fps(value, options)) {
+                *error = std::string("--fps: '") + value + "' is not a frame rate from 1 to 1000 (N or N/D)";
+                return false;
+            }
+            fps_given = true;
+        } else if (!strcmp(arg, "--size")) {
+            if (!value_of(i, arg, &value)) return false;
+            if (!parse_size(value, options)) {
+                *error = std::string("--size: '") + value + "' is not a size WxH from 16x16 to 8192x8192";
+                return false;
+            }
+            size_given = true;
+        } else if (!strcmp(arg, "--at")) {
+            if (!value_of(i, arg, &value) || !parse_at(value, options, error)) return false;
+            at_given = true;
+        } else {
+            *error = std::string("unknown option '") + arg + "'";
+            return false;
+        }
+    }
+
+    if ((fps_given || size_given || at_given) && options->mode != RUN_CAPTURE) {
+        *error = std::string(fps_given ? "--fps" : size_given ? "--size" : "--at") + " goes with --capture";
+        return false;
+    }
+    if (options->windowed && options->mode != RUN_SHOW) {
+        *error = "--windowed goes only with the show itself";
+        return false;
+    }
+    if (options->mode == RUN_CAPTURE) {
+        const std::string& out = options->capture_output;
+        struct stat st;
+        bool is_dir = !out.empty() && (out.back() == '/' || (stat(out.c_str(), &st) == 0 && S_ISDIR(st.st_mode)));
+        if (is_dir) {
+            options->capture_kind = CAPTURE_FRAMES;
+        } else if (ends_with(out, ".mp4") || ends_with(out, ".mkv")) {
+            options->capture_kind = CAPTURE_VIDEO;
+            if (at_given) {
+                *error = "--at goes with a folder of pictures (DIR/), not with a video file";
+                return false;
+            }
+            if (options->width % 2 || options->height % 2) {
+                *error = "--size: a video needs an even width and height";
+                return false;
+            }
+        } else {
+            *error = "--capture: '" + out + "' is neither a .mp4 or .mkv file nor a folder ending in /";
+            return false;
+        }
+    }
+    return true;
+}

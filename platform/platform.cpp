@@ -1,0 +1,79 @@
+// platform.cpp: picks the backend and forwards every platform.h call to it;
+// also owns what both backends share: the exit hooks and platform_exit.
+#include "backend.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+static const PlatformBackendFunctions* backend = &platform_headless_functions;
+static PlatformBackend backend_kind = PLATFORM_BACKEND_HEADLESS;
+
+static void (*exit_hooks[8])(int code);
+static int exit_hook_count;
+
+bool platform_select(PlatformBackend kind, const char** why)
+{
+    const PlatformBackendFunctions* chosen =
+        kind == PLATFORM_BACKEND_SDL ? &platform_sdl_functions : &platform_headless_functions;
+    const char* reason = nullptr;
+    if (!chosen->select(&reason)) {
+        if (why) *why = reason;
+        return false;
+    }
+    backend = chosen;
+    backend_kind = kind;
+    return true;
+}
+
+PlatformBackend platform_backend() { return backend_kind; }
+
+bool platform_change_display_mode(unsigned w, unsigned h, unsigned bits) { return backend->change_display_mode(w, h, bits); }
+void platform_restore_display_mode() { backend->restore_display_mode(); }
+void platform_show_cursor(bool show) { backend->show_cursor(show); }
+bool platform_create_window(const PlatformWindowDesc* desc) { return backend->create_window(desc); }
+bool platform_create_context() { return backend->create_context(); }
+bool platform_make_current(bool current) { return backend->make_current(current); }
+void platform_show_window() { backend->show_window(); }
+void platform_set_window_title(const char* title) { backend->set_window_title(title); }
+void platform_swap_buffers() { backend->swap_buffers(); }
+void platform_destroy_context() { backend->destroy_context(); }
+void platform_destroy_window() { backend->destroy_window(); }
+void platform_viewport(unsigned width, unsigned height, int* x, int* y, int* w, int* h) { backend->viewport(width, height, x, y, w, h); }
+bool platform_poll_event(PlatformEvent* event) { return backend->poll_event(event); }
+void platform_message_box(const char* caption, const char* text, PlatformMessageIcon icon) { backend->message_box(caption, text, icon); }
+uint32_t platform_milliseconds() { return backend->milliseconds(); }
+int64_t platform_counter() { return backend->counter(); }
+int64_t platform_counter_frequency() { return backend->counter_frequency(); }
+
+void platform_fit_viewport(unsigned width, unsigned height, unsigned surface_w, unsigned surface_h,
+                           int* x, int* y, int* w, int* h)
+{
+    // Integer math: the picture is as large as fits, then centred.
+    unsigned long long fit_w = surface_w, fit_h = surface_h;
+    if ((unsigned long long)surface_w * height > (unsigned long long)surface_h * width)
+        fit_w = (unsigned long long)surface_h * width / height;   // bars left and right
+    else
+        fit_h = (unsigned long long)surface_w * height / width;   // bars top and bottom
+    *w = (int)fit_w;
+    *h = (int)fit_h;
+    *x = (int)((surface_w - fit_w) / 2);
+    *y = (int)((surface_h - fit_h) / 2);
+}
+
+void platform_on_exit(void (*hook)(int code))
+{
+    if (exit_hook_count < (int)(sizeof exit_hooks / sizeof exit_hooks[0]))
+        exit_hooks[exit_hook_count++] = hook;
+}
+
+void platform_exit(int code)
+{
+    backend->restore_display_mode();
+    for (int i = 0; i < exit_hook_count; i++) {
+        void (*hook)(int) = exit_hooks[i];
+        exit_hooks[i] = nullptr;   // a hook that ends up here again does not run twice
+        if (hook) hook(code);
+    }
+    fflush(nullptr);
+    exit(code);
+}

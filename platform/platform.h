@@ -1,0 +1,126 @@
+// platform.h: everything the program needs from the system, behind one small
+// interface. Two backends implement all of it:
+//   sdl.cpp       interactive: SDL2 window, GLX/EGL context, real display-mode
+//                 change, modal message boxes, real clocks.
+//   headless.cpp  offscreen: EGL on Mesa (surfaceless platform, pbuffer), no X
+//                 server and no GPU; message boxes are lines on stderr; clocks
+//                 may be virtual and step one frame at a time.
+// Nothing outside platform/ includes SDL or EGL headers. OpenGL itself (GL 1.1
+// and GLU) is used directly by the rest of the program once a context is current.
+// There is one window and one context per process, so the backends keep their
+// state in statics.
+#pragma once
+
+#include <cstdint>
+
+enum PlatformBackend {
+    PLATFORM_BACKEND_SDL,
+    PLATFORM_BACKEND_HEADLESS,
+};
+
+// Chooses the backend. Call once, before anything else here. Returns false
+// when the backend cannot run on this machine, with a one-line reason in *why
+// (for SDL: no real display to show the window on).
+bool platform_select(PlatformBackend backend, const char** why);
+PlatformBackend platform_backend();
+
+// ---- display mode -----------------------------------------------------------
+// Asks for a temporary full-screen mode of width x height at bits per pixel.
+// Returns whether the display really switched. Whatever was changed is put back
+// by platform_restore_display_mode(), and also on every way out of the process
+// that can be caught (platform_exit, atexit, SIGINT, SIGTERM, SIGHUP and the
+// fatal signals).
+bool platform_change_display_mode(unsigned width, unsigned height, unsigned bits);
+void platform_restore_display_mode();
+void platform_show_cursor(bool show);
+
+// ---- window and OpenGL context ---------------------------------------------
+struct PlatformWindowDesc {
+    const char* title;
+    unsigned width, height;   // client area in pixels
+    unsigned colour_bits, depth_bits;
+    bool fullscreen;          // borderless, topmost, at (0, 0)
+};
+
+// Creates the one window, hidden until platform_show_window(). False: nothing
+// was created (the caller reports nothing, like a failed CreateWindow).
+bool platform_create_window(const PlatformWindowDesc* desc);
+// Creates an OpenGL compatibility context (GL 1.1 calls and GLU work) for it.
+bool platform_create_context();
+// Makes the context current on this thread (or releases it).
+bool platform_make_current(bool current);
+void platform_show_window();  // shown, raised and focused
+void platform_set_window_title(const char* title);
+void platform_swap_buffers();
+void platform_destroy_context();
+void platform_destroy_window();
+
+// The rectangle of the drawable that shows the program's width x height
+// picture: the whole window interactively; headless, the picture scaled to fit
+// the surface and centred (black bars where the aspect differs).
+void platform_viewport(unsigned width, unsigned height, int* x, int* y, int* w, int* h);
+
+// ---- events -----------------------------------------------------------------
+enum PlatformEventKind {
+    PLATFORM_EVENT_CLOSE,     // the window's close request
+    PLATFORM_EVENT_KEY_DOWN,
+    PLATFORM_EVENT_KEY_UP,
+    PLATFORM_EVENT_OTHER,     // anything else the window system reported
+};
+
+enum { PLATFORM_KEY_ESCAPE = 27 };  // key codes follow the Windows virtual-key numbers
+
+struct PlatformEvent {
+    PlatformEventKind kind;
+    unsigned key;             // for KEY_DOWN / KEY_UP
+};
+
+// Takes at most one waiting event, never waits. False: none was waiting.
+// Headless with virtual frame time: a poll that finds nothing waiting starts
+// the next frame and moves the clocks to that frame's time.
+bool platform_poll_event(PlatformEvent* event);
+
+// ---- message boxes ----------------------------------------------------------
+enum PlatformMessageIcon {
+    PLATFORM_ICON_NONE,
+    PLATFORM_ICON_INFORMATION,
+    PLATFORM_ICON_EXCLAMATION,
+};
+
+// A modal box with no owner and one OK button; returns once it is dismissed.
+// Headless: one line "CAPTION: TEXT" on standard error, returns at once.
+void platform_message_box(const char* caption, const char* text, PlatformMessageIcon icon);
+
+// ---- clocks -----------------------------------------------------------------
+uint32_t platform_milliseconds();       // 32-bit millisecond clock, wraps
+int64_t platform_counter();             // high-resolution counter
+int64_t platform_counter_frequency();   // its ticks per second (0: no counter)
+
+// ---- leaving ----------------------------------------------------------------
+// Runs before the process ends through platform_exit (in the order registered),
+// e.g. to finish a capture. At most 8.
+void platform_on_exit(void (*hook)(int code));
+// Puts the display back, runs the exit hooks, flushes stdio and ends the
+// process with code.
+[[noreturn]] void platform_exit(int code);
+
+// ---- headless extras (no effect with the SDL backend) -----------------------
+// Size of the offscreen surface; default: the window's size. Call before
+// platform_create_window.
+void platform_headless_set_surface_size(unsigned width, unsigned height);
+// Virtual clocks: they read 0 until the first frame; frame n (n = 1, 2, ...) is
+// drawn with the millisecond clock at floor(n * 1000 * den / num) and the
+// counter at n * den ticks of a num-per-second counter, so every frame interval
+// is exactly den/num seconds.
+void platform_headless_use_frame_clock(uint32_t fps_num, uint32_t fps_den);
+// Virtual clocks set by hand (tests): the values hold until set again.
+void platform_headless_set_clocks(uint32_t milliseconds, int64_t counter, int64_t frequency);
+// The frame counter of the frame clock: frames started so far.
+uint64_t platform_headless_frame_number();
+// Queues an event for platform_poll_event (tests).
+void platform_headless_push_event(PlatformEvent event);
+// Called by platform_swap_buffers with the context current, before the swap:
+// the moment a finished frame can be read back.
+void platform_headless_on_present(void (*hook)(void));
+// The title last set on the window (tests).
+const char* platform_headless_window_title();
