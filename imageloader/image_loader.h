@@ -1,0 +1,47 @@
+// image_loader.h: turns picture files into OpenGL textures. The format is
+// recognised from the file's own bytes (BMP, JPEG, PNG, then a TGA 2.0
+// footer), the matching reader decodes it into a bottom-up RGB or RGBA buffer
+// held here, and load_texture uploads that buffer and releases it.
+// Depends on libpng, libjpeg, OpenGL 1.1 and platform/ (message box).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// Where the loader and its readers write their log lines: stdout unless
+// changed; nullptr silences them (--check-data prints its own table).
+extern FILE* loader_log;
+
+// Largest picture the readers accept: each side at most 16384 pixels and the
+// decoded buffer at most 256 MiB.
+enum { IMAGE_MAX_SIDE = 16384 };
+static const uint64_t IMAGE_MAX_BYTES = 256ull * 1024 * 1024;
+
+class ImageLoader {
+public:
+    uint8_t* pixels;            // decoded picture, bottom row first; null when none is held
+    uint32_t height;
+    uint32_t width;
+    uint16_t bits_per_pixel;    // 24 (RGB) or 32 (RGBA) for a picture that can be uploaded
+    void (*progress)(float percent, int index);
+
+    // What the last read_image found, for tools and tests: the format's name
+    // ("bmp", "tga", "jpeg", "png") or null when none matched, whether this
+    // call decoded a new picture, and when it did not, a short reason.
+    const char* format;
+    bool decoded;
+    const char* failure;
+
+    ImageLoader();
+    virtual ~ImageLoader();
+
+    // Loads paths[i] (the variable arguments, count of them) into names[i].
+    void load_textures(const uint32_t* names, uint32_t count, ...);
+    void load_texture(uint32_t name, const char* path, int index);
+    bool read_image(const char* path, int index);
+
+    void read_bmp(FILE* file, int index);
+    void read_tga(FILE* file, int index);
+    void read_jpeg(FILE* file, int index);
+    void read_png(FILE* file, int index);
+};
