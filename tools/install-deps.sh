@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# install-deps.sh show|test: installs the Debian 12 packages that building and
+# running the show (show) or building and running every test (test) needs.
+# Asks apt only when something is missing. Needs root (or sudo).
+set -euo pipefail
+
+show_packages=(
+  build-essential cmake pkg-config
+  libsdl2-dev libsdl2-mixer-dev libpng-dev libjpeg-dev zlib1g-dev
+  libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
+  ffmpeg
+)
+test_packages=(
+  "${show_packages[@]}"
+  libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
+  xvfb xauth xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xdotool libx11-dev
+  clang libclang-rt-14-dev
+)
+
+case "${1:-}" in
+  show) wanted=("${show_packages[@]}") ;;
+  test) wanted=("${test_packages[@]}") ;;
+  *) echo "usage: $0 show|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
