@@ -1,0 +1,413 @@
+#!/usr/bin/env python3
+"""collect.py: runs the benchmarks built by bench/run.sh and writes the
+results file (Markdown): the machine, a summary table with the targets (the
+same table goes into the README), then the details of each part.
+
+Run from the source root (the show reads data/ from the working directory).
+Parts: decode (bench_decode, Google Benchmark, ours against stb_image),
+startup and frames (bench_show), capture (oargala --capture, timed here, peak
+memory from wait4). Needs only the Python standard library."""
+
+import argparse
+import datetime
+import json
+import os
+import platform
+import re
+import resource
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+SHOW_SECONDS = 159.0
+
+# Targets on the reference machines (2 cores, Mesa llvmpipe).
+TARGET_DECODE_RATIO = 0.8      # ours / stb_image, shipped pictures in total
+TARGET_STARTUP_MS = 250.0      # process start to first frame
+TARGET_FRAME_MEDIAN_MS = 3.0   # 640x480
+TARGET_FRAME_P99_MS = 6.0      # 640x480
+TARGET_CAPTURE_RATIO = 0.35    # capture wall time / 159 s, 60 fps to MP4
+TARGET_PEAK_MB = 160.0         # peak resident memory of the show
+
+
+def log(text):
+    print(f"[bench] {text}", file=sys.stderr, flush=True)
+
+
+def run_timed(argv, timeout):
+    """Runs argv; returns (exit code, wall seconds, peak RSS in MB, stdout, stderr)."""
+    start = time.monotonic()
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        proc = subprocess.Popen(argv, stdout=out, stderr=err, stdin=subprocess.DEVNULL)
+        deadline = start + timeout
+        while True:
+            pid, status, usage = os.wait4(proc.pid, os.WNOHANG)
+            if pid:
+                break
+            if time.monotonic() > deadline:
+                proc.kill()
+                pid, status, usage = os.wait4(proc.pid, 0)
+                break
+            time.sleep(0.02)
+        wall = time.monotonic() - start
+        proc.returncode = os.waitstatus_to_exitcode(status)
+        out.seek(0)
+        err.seek(0)
+        return (proc.returncode, wall, usage.ru_maxrss / 1024.0,
+                out.read().decode(errors="replace"), err.read().decode(errors="replace"))
+
+
+def bench_lines(text):
+    return [json.loads(line[len("@bench "):]) for line in text.splitlines() if line.startswith("@bench ")]
+
+
+def median(values):
+    values = sorted(values)
+    n = len(values)
+    if n == 0:
+        return None
+    return values[n // 2] if n % 2 else (values[n // 2 - 1] + values[n // 2]) / 2
+
+
+def fmt(value, digits=1, unit=""):
+    if value is None:
+        return "n/a"
+    return f"{value:.{digits}f}{unit}"
+
+
+def verdict(value, limit):
+    if value is None:
+        return "not measured"
+    return "met" if value < limit else "**missed**"
+
+
+# ---- machine -----------------------------------------------------------------
+def machine_info(build):
+    cpu = "unknown"
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    cpu = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    memory = "unknown"
+    try:
+        with open("/proc/meminfo") as f:
+            kb = int(f.readline().split()[1])
+            memory = f"{kb / 1024 / 1024:.0f} GiB"
+    except (OSError, ValueError, IndexError):
+        pass
+    # BENCH_COMMIT names the commit when the sources are an export without git.
+    commit = os.environ.get("BENCH_COMMIT") or subprocess.run(
+        ["git", "rev-parse", "--short", "HEAD"], capture_output=True, text=True).stdout.strip() or "unknown"
+    dirty = not os.environ.get("BENCH_COMMIT") and subprocess.run(
+        ["git", "status", "--porcelain", "--untracked-files=no"], capture_output=True, text=True).stdout.strip()
+    return {
+        "date": datetime.datetime.now().strftime("%Y-%m-%d %H:%M"),
+        "cores": os.cpu_count(),
+        "cpu": cpu,
+        "memory": memory,
+        "kernel": platform.release(),
+        "commit": commit + (" (with uncommitted changes)" if dirty else ""),
+    }
+
+
+# ---- decoding ----------------------------------------------------------------
+def run_decode(build, quick):
+    log("decoding: ours against stb_image")
+    out_json = os.path.join(build, "bench_decode.json")
+    argv = [os.path.join(build, "bench", "bench_decode"), "--benchmark_out=" + out_json,
+            "--benchmark_out_format=json", "--benchmark_format=console"]
+    if quick:
+        argv += ["--benchmark_min_time=0.05"]
+    else:
+        argv += ["--benchmark_min_time=0.3", "--benchmark_repetitions=3",
+                 "--benchmark_report_aggregates_only=true"]
+    code, wall, _, out, err = run_timed(argv, 1800)
+    if code != 0 or not os.path.exists(out_json):
+        log(f"bench_decode failed ({code}): {err.strip()[-500:]}")
+        return None
+    with open(out_json) as f:
+        data = json.load(f)
+    scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
+    rows = {}
+    for b in data["benchmarks"]:
+        if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
+            continue
+        name = b.get("run_name", b["name"])
+        entry = {"error": b.get("error_message") if b.get("error_occurred") else None}
+        if not entry["error"]:
+            entry["ms"] = b["real_time"] * scale[b["time_unit"]]
+        if "max_diff" in b:
+            entry["max_diff"] = b["max_diff"]
+        rows[name] = entry
+    return {"rows": rows, "context": data.get("context", {})}
+
+
+def decode_pairs(rows, group):
+    """(picture name, ours entry, stb entry) for one group, in file order."""
+    pairs = []
+    for name, entry in rows.items():
+        prefix = group + "/ours/"
+        if name.startswith(prefix):
+            picture = name[len(prefix):]
+            pairs.append((picture, entry, rows.get(group + "/stb/" + picture, {"error": "missing"})))
+    return pairs
+
+
+def decode_ratio(rows):
+    ours, stb = rows.get("shipped_all/ours"), rows.get("shipped_all/stb")
+    if not ours or not stb or ours.get("error") or stb.get("error"):
+        return None, ours, stb
+    return ours["ms"] / stb["ms"], ours, stb
+
+
+# ---- start-up, frames, capture ----------------------------------------------
+def run_startup(build, quick):
+    runs = 3 if quick else 7
+    log(f"start-up: {runs} runs to the first frame")
+    code, _, _, out, err = run_timed([os.path.join(build, "bench", "bench_show"), "startup", str(runs)], 600)
+    results = bench_lines(out)
+    if code != 0 or not results:
+        log(f"bench_show startup failed ({code}): {err.strip()[-500:]}")
+        return None
+    for r in results:
+        r["total_ms"] = r["t_first_frame"] - r["t_spawn"]
+        r["exec_ms"] = r["t_main"] - r["t_spawn"]
+        r["window_ms"] = r["t_init_start"] - r["t_main"]
+        r["init_ms"] = r["t_init_end"] - r["t_init_start"]
+        r["frame_ms"] = r["t_first_frame"] - r["t_init_end"]
+        r["rest_ms"] = r["total_ms"] - r["decode_ms"] - r["upload_ms"]
+        r["init_other_ms"] = r["init_ms"] - r["decode_ms"] - r["upload_ms"]
+    return results
+
+
+def run_frames(build, size):
+    log(f"frames: the whole show at {size}")
+    code, wall, rss, out, err = run_timed([os.path.join(build, "bench", "bench_show"), "frames", size], 1800)
+    results = bench_lines(out)
+    if code != 0 or not results:
+        log(f"bench_show frames {size} failed ({code}): {err.strip()[-500:]}")
+        return None
+    r = results[-1]
+    r["process_peak_mb"] = rss
+    return r
+
+
+def run_capture(build):
+    binary = os.path.abspath(os.path.join(build, "oargala"))
+    scratch = tempfile.mkdtemp(prefix="oargala-capture-")
+    result = {}
+    try:
+        log("capture: the whole show to MP4 at 60 fps")
+        video = os.path.join(scratch, "show.mp4")
+        code, wall, rss, out, err = run_timed([binary, "--capture", video], 1800)
+        result["video"] = {"code": code, "wall_s": wall, "peak_mb": rss,
+                           "bytes": os.path.getsize(video) if os.path.exists(video) else 0,
+                           "error": err.strip().splitlines()[-1] if code != 0 and err.strip() else ""}
+        log("capture: the whole show simulated, one picture written (--at 158)")
+        frames = os.path.join(scratch, "frames") + "/"
+        os.makedirs(frames, exist_ok=True)
+        code, wall, rss, out, err = run_timed([binary, "--capture", frames, "--at", "158"], 1800)
+        result["frames"] = {"code": code, "wall_s": wall, "peak_mb": rss,
+                            "error": err.strip().splitlines()[-1] if code != 0 and err.strip() else ""}
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+    return result
+
+
+# ---- the results file --------------------------------------------------------
+def summary_rows(decode, startup, frames, capture):
+    rows = []
+    ratio = None
+    if decode:
+        ratio, ours, stb = decode_ratio(decode["rows"])
+        figure = (f"{ours['ms']:.1f} ms ours, {stb['ms']:.1f} ms stb_image: {ratio:.2f} ×"
+                  if ratio is not None else "n/a (" + str((ours or {}).get("error") or "no pictures") + ")")
+    else:
+        figure = "not measured"
+    rows.append(("Decoding the shipped pictures (ours / stb_image)", figure,
+                 f"≤ {TARGET_DECODE_RATIO} ×", verdict(ratio, TARGET_DECODE_RATIO + 1e-9)))
+
+    total = median([r["total_ms"] for r in startup]) if startup else None
+    if startup:
+        figure = (f"{total:.0f} ms (decoding {median([r['decode_ms'] for r in startup]):.0f}, "
+                  f"upload {median([r['upload_ms'] for r in startup]):.0f}, "
+                  f"rest {median([r['rest_ms'] for r in startup]):.0f})")
+    else:
+        figure = "not measured"
+    rows.append(("Start-up to first frame (median)", figure, f"< {TARGET_STARTUP_MS:.0f} ms",
+                 verdict(total, TARGET_STARTUP_MS)))
+
+    small = frames.get("640x480") if frames else None
+    rows.append(("Frame time 640x480, median", fmt(small and small["median_ms"], 2, " ms"),
+                 f"< {TARGET_FRAME_MEDIAN_MS:.0f} ms", verdict(small and small["median_ms"], TARGET_FRAME_MEDIAN_MS)))
+    rows.append(("Frame time 640x480, 99th percentile / max",
+                 (f"{small['p99_ms']:.2f} ms / {small['max_ms']:.1f} ms" if small else "not measured"),
+                 f"< {TARGET_FRAME_P99_MS:.0f} ms", verdict(small and small["p99_ms"], TARGET_FRAME_P99_MS)))
+    big = frames.get("1920x1080") if frames else None
+    rows.append(("Frame time 1920x1080, median / 99th pct / max",
+                 (f"{big['median_ms']:.2f} / {big['p99_ms']:.2f} / {big['max_ms']:.1f} ms" if big else "not measured"),
+                 "none", ""))
+
+    video = capture.get("video") if capture else None
+    capture_ratio = video["wall_s"] / SHOW_SECONDS if video and video["code"] == 0 else None
+    if video:
+        figure = (f"{video['wall_s']:.1f} s: {capture_ratio:.2f} × real time" if capture_ratio is not None
+                  else f"failed (exit {video['code']}: {video['error']})")
+    else:
+        figure = "not measured"
+    rows.append(("Capture of the whole show, MP4 at 60 fps", figure, f"< {TARGET_CAPTURE_RATIO} × (55.6 s)",
+                 verdict(capture_ratio, TARGET_CAPTURE_RATIO)))
+
+    peak = small["peak_rss_mb"] if small else None
+    rows.append(("Peak resident memory of the show (640x480)", fmt(peak, 0, " MB"),
+                 f"< {TARGET_PEAK_MB:.0f} MB", verdict(peak, TARGET_PEAK_MB)))
+    return rows
+
+
+def table(header, rows):
+    lines = ["| " + " | ".join(header) + " |", "|" + "|".join("---" for _ in header) + "|"]
+    lines += ["| " + " | ".join(str(c) for c in row) + " |" for row in rows]
+    return "\n".join(lines)
+
+
+def write_results(path, machine, renderer, decode, startup, frames, capture, notes):
+    out = ["# Benchmark results", "",
+           "Written by `bench/run.sh` (do not edit by hand). Targets are for 2 cores with Mesa llvmpipe.", "",
+           f"- Date: {machine['date']}, commit {machine['commit']}",
+           f"- Machine: {machine['cores']} cores, {machine['cpu']}, {machine['memory']} memory, Linux {machine['kernel']}",
+           f"- OpenGL: {renderer}", ""]
+    for note in notes:
+        out.append(f"- Note: {note}")
+    if notes:
+        out.append("")
+    out += ["## Summary", "",
+            table(["What", "Figure", "Target", "Result"], summary_rows(decode, startup, frames, capture)), ""]
+
+    out += ["## Start-up", "",
+            "Wall time from starting the process (posix_spawn) to the first finished frame (glFinish),"
+            " headless, shipped data, 60 fps frame clock, after one unmeasured run. Decoding runs from each"
+            " picture's \"(tolm) loading file\" line to its upload; upload is the time inside glTexImage2D."
+            " Decoding alone: the same pictures read again once the first frame is out.", ""]
+    if startup:
+        keys = [("total_ms", "to first frame"), ("exec_ms", "exec and libraries"), ("window_ms", "window and GL context"),
+                ("decode_ms", "decoding"), ("upload_ms", "texture upload"), ("init_other_ms", "rest of start-up"),
+                ("frame_ms", "first frame"), ("rest_ms", "all but decoding and upload"),
+                ("decode_alone_ms", "decoding alone (check)"), ("peak_rss_mb", "peak memory at first frame (MB)")]
+        rows = [(label, fmt(median([r[k] for r in startup]), 1), fmt(min(r[k] for r in startup), 1),
+                 fmt(max(r[k] for r in startup), 1)) for k, label in keys]
+        out += [table(["Part (ms)", "median", "min", "max"], rows), "",
+                f"{len(startup)} runs; pictures loaded {startup[0]['pictures']}, uploaded {startup[0]['uploads']}.", ""]
+    else:
+        out += ["Not measured.", ""]
+
+    out += ["## Decoding", "",
+            "`ImageLoader::read_image` against `stbi_load` on the same files in the same process, page cache warm."
+            " Time per picture (median of the repetitions). Max diff: the largest channel difference between the"
+            " two decoders' pixels (-1: they disagree on size or channels).", ""]
+    if decode:
+        rows_in = decode["rows"]
+        for group, title in (("shipped", "Shipped pictures (data/)"), ("synthetic", "Synthetic 2048x2048 pictures")):
+            rows = []
+            for picture, ours, stb in decode_pairs(rows_in, group):
+                ours_ms = ours.get("ms")
+                stb_ms = stb.get("ms")
+                ratio = ours_ms / stb_ms if ours_ms and stb_ms else None
+                rows.append((picture, fmt(ours_ms, 2) if ours_ms else ours.get("error"),
+                             fmt(stb_ms, 2) if stb_ms else stb.get("error"), fmt(ratio, 2),
+                             int(ours["max_diff"]) if "max_diff" in ours else ""))
+            out += [f"### {title}", ""]
+            out += [table(["Picture", "ours (ms)", "stb_image (ms)", "ours / stb", "max diff"], rows) if rows
+                    else "No pictures.", ""]
+        ratio, ours, stb = decode_ratio(rows_in)
+        if ours and stb:
+            out += [f"All shipped pictures together: ours {fmt(ours.get('ms'), 1)} ms, stb_image {fmt(stb.get('ms'), 1)} ms,"
+                    f" ratio {fmt(ratio, 2)}.", ""]
+    else:
+        out += ["Not measured.", ""]
+
+    out += ["## Frames", "",
+            "Wall time of every frame of the whole show (glFinish before each reading), headless, 60 fps frame"
+            " clock. Per 10 s of show time: median / max in ms.", ""]
+    if frames:
+        rows = []
+        for size, r in frames.items():
+            if not r:
+                rows.append((size, "failed", "", "", "", "", "", ""))
+                continue
+            rows.append((size, r["frames"] if not r["stopped_by_limit"] else f"{r['frames']} (show did not end)",
+                         fmt(r["median_ms"], 2), fmt(r["p99_ms"], 2), fmt(r["max_ms"], 2), fmt(r["mean_ms"], 2),
+                         fmt(r["wall_s"], 1), fmt(r["peak_rss_mb"], 0)))
+        out += [table(["Surface", "frames", "median (ms)", "99th pct (ms)", "max (ms)", "mean (ms)", "wall (s)",
+                       "peak memory (MB)"], rows), ""]
+        for size, r in frames.items():
+            if r:
+                parts = ", ".join(f"{i * 10}s {a:.2f}/{b:.1f}" for i, (a, b) in enumerate(r["per_10s"]))
+                out += [f"- {size}: {parts}"]
+        out.append("")
+    else:
+        out += ["Not measured.", ""]
+
+    out += ["## Capture", "",
+            "`build-bench/oargala --capture OUT` from the source root; wall time and the process's peak memory"
+            " (wait4).", ""]
+    if capture:
+        rows = []
+        v = capture.get("video")
+        if v:
+            rows.append(("whole show to MP4, 60 fps", v["code"], fmt(v["wall_s"], 1),
+                         fmt(v["wall_s"] / SHOW_SECONDS, 3) + " ×", fmt(v["peak_mb"], 0),
+                         v["error"] or f"{v['bytes'] / 1e6:.1f} MB video"))
+        f_ = capture.get("frames")
+        if f_:
+            rows.append(("whole show simulated, one PNG at 158 s", f_["code"], fmt(f_["wall_s"], 1),
+                         fmt(f_["wall_s"] / SHOW_SECONDS, 3) + " ×", fmt(f_["peak_mb"], 0), f_["error"]))
+        out += [table(["Run", "exit", "wall (s)", "of 159 s", "peak memory (MB)", "note"], rows), ""]
+    else:
+        out += ["Not measured.", ""]
+
+    with open(path, "w") as f:
+        f.write("\n".join(out))
+    return "\n".join(out)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build", default="build-bench")
+    parser.add_argument("--out", default="bench/results.md")
+    parser.add_argument("--quick", action="store_true")
+    parser.add_argument("parts", nargs="*", help="decode, startup, frames, capture (default: all)")
+    args = parser.parse_args()
+    all_parts = ["decode", "startup", "frames", "capture"]
+    parts = set(args.parts or all_parts)
+    if parts - set(all_parts):
+        parser.error("unknown part: " + ", ".join(sorted(parts - set(all_parts))))
+
+    machine = machine_info(args.build)
+    notes = []
+    if os.getloadavg()[0] > 0.5:
+        notes.append(f"load average {os.getloadavg()[0]:.2f} when the run started")
+    decode = run_decode(args.build, args.quick) if "decode" in parts else None
+    startup = run_startup(args.build, args.quick) if "startup" in parts else None
+    frames = {}
+    if "frames" in parts:
+        for size in ("640x480", "1920x1080"):
+            frames[size] = run_frames(args.build, size)
+    capture = run_capture(args.build) if "capture" in parts else None
+
+    renderer = "unknown"
+    for r in (startup or []) + [f for f in frames.values() if f]:
+        renderer = f"{r['renderer']}, {r['gl_version']}"
+    if args.quick:
+        notes.append("quick run (--quick): fewer repetitions")
+    text = write_results(args.out, machine, renderer, decode, startup, frames, capture, notes)
+    print(text)
+
+
+if __name__ == "__main__":
+    main()
