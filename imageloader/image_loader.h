@@ -10,6 +10,7 @@
 
 // Where the loader and its readers write their log lines: stdout unless
 // changed; nullptr silences them (--check-data prints its own table).
+// libjpeg's and libpng's own messages always go to stderr.
 extern FILE* loader_log;
 
 // Largest picture the readers accept: each side at most 16384 pixels and the
@@ -19,7 +20,10 @@ static const uint64_t IMAGE_MAX_BYTES = 256ull * 1024 * 1024;
 
 class ImageLoader {
 public:
-    uint8_t* pixels;            // decoded picture, bottom row first; null when none is held
+    // Decoded picture, bottom row first, rows tightly packed, RGB or RGBA;
+    // null when none is held. Allocated with new[]: whoever takes it over
+    // releases it with delete[].
+    uint8_t* pixels;
     uint32_t height;
     uint32_t width;
     uint16_t bits_per_pixel;    // 24 (RGB) or 32 (RGBA) for a picture that can be uploaded
@@ -28,9 +32,14 @@ public:
     // What the last read_image found, for tools and tests: the format's name
     // ("bmp", "tga", "jpeg", "png") or null when none matched, whether this
     // call decoded a new picture, and when it did not, a short reason.
+    // decoded is true exactly when pixels holds a new 24- or 32-bit picture;
+    // then width, height and bits_per_pixel describe it.
     const char* format;
     bool decoded;
     const char* failure;
+    // The file ended before the picture was complete: what arrived is in
+    // pixels, the rest is zero (black, transparent). decoded stays true.
+    bool truncated;
 
     ImageLoader();
     virtual ~ImageLoader();
@@ -39,9 +48,14 @@ public:
     void load_textures(const uint32_t* names, uint32_t count, ...);
     void load_texture(uint32_t name, const char* path, int index);
     bool read_image(const char* path, int index);
+    // read_image on a stream that is already open (at any position): format
+    // detection and the matching reader, no file opening, no GL. Same result.
+    bool read_file(FILE* file, int index);
 
     void read_bmp(FILE* file, int index);
     void read_tga(FILE* file, int index);
     void read_jpeg(FILE* file, int index);
     void read_png(FILE* file, int index);
+
+    char failure_text[96];      // storage for failure when it names a value
 };

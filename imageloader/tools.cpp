@@ -1,3 +1,42 @@
+// tools.cpp: `oargala --decode PICTURE OUT.pam` and the PAM writer.
+// Depends on image_loader.h and platform/ (headless backend, so that a
+// message box becomes a line on stderr).
 #include "tools.h"
+
+#include "image_loader.h"
+#include "platform/platform.h"
+
 #include <cstdio>
-int decode_command(const char*, const char*) { fprintf(stderr, "oargala: --decode is not built yet\n"); return 1; }
+
+bool write_pam(const char* path, const uint8_t* bottom_up_pixels, uint32_t width, uint32_t height,
+               unsigned channels)
+{
+    FILE* out = fopen(path, "wb");
+    if (!out) return false;
+    fprintf(out, "P7\nWIDTH %u\nHEIGHT %u\nDEPTH %u\nMAXVAL 255\nTUPLTYPE %s\nENDHDR\n", width, height, channels,
+            channels == 4 ? "RGB_ALPHA" : "RGB");
+    size_t row_bytes = (size_t)width * channels;
+    bool written = true;
+    for (uint32_t r = height; written && r-- > 0;)
+        written = fwrite(bottom_up_pixels + (size_t)r * row_bytes, 1, row_bytes, out) == row_bytes;
+    return fclose(out) == 0 && written;
+}
+
+int decode_command(const char* picture, const char* pam_output)
+{
+    const char* why = "";
+    platform_select(PLATFORM_BACKEND_HEADLESS, &why);
+    ImageLoader loader;
+    loader.read_image(picture, 0);
+    fflush(stdout);
+    if (!loader.decoded) {
+        fprintf(stderr, "oargala: %s: no picture decoded (%s)\n", picture, loader.failure);
+        return 1;
+    }
+    if (!write_pam(pam_output, loader.pixels, loader.width, loader.height, loader.bits_per_pixel / 8u)) {
+        fprintf(stderr, "oargala: cannot write %s\n", pam_output);
+        remove(pam_output);
+        return 1;
+    }
+    return 0;
+}

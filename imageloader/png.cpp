@@ -1,0 +1,102 @@
+// png.cpp: the PNG reader, through libpng. Every colour type and bit depth,
+// interlaced or not, becomes 8-bit RGB or RGBA: palettes expanded, greyscale
+// widened to RGB, tRNS turned into alpha, 16 bits cut to 8. No gamma or
+// colour-space correction. libpng's default handlers print its warnings and
+// errors on stderr ("libpng warning: ...", "libpng error: ..."); an error
+// drops the picture. Depends on libpng and reader.h.
+#include "image_loader.h"
+#include "reader.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
+
+namespace {
+
+// Everything between setjmp and the end of decoding lives here, in a function
+// without objects that have destructors: a libpng error leaves by longjmp.
+void decode_png(ImageLoader* loader, FILE* file, int index)
+{
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    png_infop end_info = info ? png_create_info_struct(png) : nullptr;
+    if (!end_info) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        loader_printf("(png) out of memory\n");
+        set_failure(loader, "out of memory");
+        return;
+    }
+    png_set_sig_bytes(png, 0);
+    png_set_user_limits(png, IMAGE_MAX_SIDE, IMAGE_MAX_SIDE);
+    uint8_t* volatile picture = nullptr;
+
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, &end_info);
+        delete[] picture;
+        set_failure(loader, "corrupt data");
+        return;
+    }
+    png_init_io(png, file);
+    png_read_info(png, info);
+    png_uint_32 w = 0, h = 0;
+    int depth = 0, colour = 0, interlace = 0;
+    png_get_IHDR(png, info, &w, &h, &depth, &colour, &interlace, nullptr, nullptr);
+    loader->width = w;
+    loader->height = h;
+    loader_printf("(png) width: %d, height: %d, bpp: %d\n", (int)w, (int)h, png_get_channels(png, info) * depth);
+
+    if (colour == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (colour == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+    if (depth == 16) png_set_strip_16(png);
+    if (colour == PNG_COLOR_TYPE_GRAY || colour == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+
+    // The buffer is sized from the rows as they come out of the transformations.
+    unsigned channels = png_get_channels(png, info);
+    size_t row_bytes = png_get_rowbytes(png, info);
+    if (png_get_bit_depth(png, info) != 8 || (channels != 3 && channels != 4) || row_bytes != (size_t)w * channels) {
+        loader_printf("(png) unexpected row layout after conversion\n");
+        set_failure(loader, "unsupported PNG layout");
+        png_destroy_read_struct(&png, &info, &end_info);
+        return;
+    }
+    if (!check_picture_size(loader, "png", w, h, channels)) {
+        png_destroy_read_struct(&png, &info, &end_info);
+        return;
+    }
+    picture = allocate_picture(loader, "png", w, h, channels);
+    if (!picture) {
+        png_destroy_read_struct(&png, &info, &end_info);
+        return;
+    }
+    // The file's first row (the top of the picture) goes to the buffer's
+    // last row. An interlaced file passes over every row once per pass.
+    uint64_t total = (uint64_t)passes * h;
+    for (int pass = 0; pass < passes; pass++)
+        for (png_uint_32 y = 0; y < h; y++) {
+            png_read_row(png, picture + (size_t)(h - 1 - y) * row_bytes, nullptr);
+            report_progress(loader, (uint64_t)pass * h + y + 1, total, index);
+        }
+    png_read_end(png, end_info);
+    png_destroy_read_struct(&png, &info, &end_info);
+    loader->bits_per_pixel = (uint16_t)(channels * 8);
+    loader->pixels = picture;
+}
+
+}  // namespace
+
+void ImageLoader::read_png(FILE* file, int index)
+{
+    // The size from the image header, checked before libpng allocates
+    // anything, so that an oversized picture gets this reader's line. libpng
+    // checks the header itself afterwards.
+    uint8_t head[24];
+    if (fread(head, 1, sizeof head, file) == sizeof head && memcmp(head + 12, "IHDR", 4) == 0 &&
+        !check_picture_size(this, "png", be32(head + 16), be32(head + 20), 3))
+        return;
+    rewind(file);
+    decode_png(this, file, index);
+}
