@@ -1,0 +1,57 @@
+// check_data.cpp: `oargala --check-data`, for people who make or replace the
+// show's pictures and music. From the working directory it tries every
+// picture of the texture table as the show would decode it and the
+// soundtrack, prints one line each, and exits 1 when a slot would stay empty.
+// Needs no window: the headless backend turns the loader's message boxes into
+// lines on standard error.
+// Depends on imageloader/, sound/ (recording backend), platform/.
+#include "demo.h"
+#include "show.h"
+
+#include "imageloader/image_loader.h"
+#include "platform/platform.h"
+#include "sound/sound.h"
+
+#include <cstdio>
+
+int check_data_command()
+{
+    const char* why = nullptr;
+    platform_select(PLATFORM_BACKEND_HEADLESS, &why);
+    loader_log = nullptr;
+
+    ImageLoader loader;
+    int empty = 0;
+    for (int slot = 0; slot < TEXTURE_COUNT; slot++) {
+        const char* path = texture_paths[slot];
+        bool ok = loader.read_image(path, slot) && loader.decoded && loader.pixels &&
+                  (loader.bits_per_pixel == 24 || loader.bits_per_pixel == 32);
+        const char* format = loader.format ? loader.format : "-";
+        if (ok) {
+            char size[32];
+            snprintf(size, sizeof size, "%ux%u", loader.width, loader.height);
+            printf("%2d  %-36s %-5s %-10s %2u bpp  ok\n", slot, path, format, size, (unsigned)loader.bits_per_pixel);
+        } else {
+            const char* reason = loader.failure ? loader.failure : "no picture";
+            printf("%2d  %-36s %-5s %-10s %-6s  %s\n", slot, path, format, "-", "-", reason);
+            empty++;
+        }
+        // The loader keeps a decoded picture until it uploads it; nothing is
+        // uploaded here.
+        delete[] loader.pixels;
+        loader.pixels = nullptr;
+    }
+
+    // The soundtrack, opened (and so decoded) as the show would open it.
+    sound_select(SOUND_BACKEND_RECORDING);
+    bool sound_ok = sound_init(44100, 32, 2) && sound_stream_open_file(soundtrack_path, 0x51, 0);
+    const char* sound_state = sound_ok ? "ok" : sound_error_text(sound_get_error());
+    printf("--  %-36s %-5s %-10s %-6s  %s\n", soundtrack_path, sound_ok ? "mp3" : "-", "-", "-", sound_state);
+
+    if (empty)
+        printf("%d of %d pictures would leave their slot empty\n", empty, (int)TEXTURE_COUNT);
+    else
+        printf("all %d pictures load\n", (int)TEXTURE_COUNT);
+    fflush(stdout);
+    return empty ? 1 : 0;
+}

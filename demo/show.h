@@ -1,0 +1,71 @@
+// show.h: what the parts of the show share: the texture table, the start
+// time, the star field, the seven scenes and the timeline's table. demo.h is
+// the outside's view (the two callbacks and --check-data); this is the inside's,
+// and the tests'.
+// Depends on OpenGL 1.1 (through the scenes) and sound/ (the error texts).
+#pragma once
+
+#include <cstdint>
+
+enum { TEXTURE_COUNT = 33 };
+
+// Texture slot N holds the picture of texture_paths[N]; generated once at
+// start-up, whether or not the file loads.
+extern uint32_t texture_table[TEXTURE_COUNT];
+extern const char* const texture_paths[TEXTURE_COUNT];
+extern const char* const soundtrack_path;
+
+// The millisecond-clock reading that is the zero of the show, taken before
+// the pictures load.
+extern uint32_t demo_start_time;
+
+// Text for a sound-layer error code; any code outside 0..18 (negative codes
+// too) is "Unknown error".
+const char* sound_error_text(int32_t code);
+
+// One star of the title-card scene.
+struct StarParticle {
+    float x, y;          // lower-left corner of its 1x1 quad in the star plane
+    float brightness;    // grey level this frame; dips just below 0 at the end
+    float period;        // seconds of one sine cycle of the brightness: 4
+    float age;           // seconds since the star was (re)started
+    bool visible;        // drawn only when true
+};
+enum { STAR_COUNT = 5 };
+extern StarParticle star_field[STAR_COUNT];
+// Start-up: five invisible stars at random points of their cycle.
+void seed_star_field();
+
+// Scenes: each takes the frame delta in seconds and keeps its own clock, which
+// only moves on frames on which it is drawn.
+typedef void (*SceneFunction)(float delta);
+void scene_loading(float delta);
+void scene_title_cards(float delta);
+void scene_world(float delta);
+void scene_attack_flicker(float delta);
+void scene_slideshow(float delta);
+void scene_knife_flicker(float delta);
+void scene_cube(float delta);
+
+// The timeline: checked in order, the first step whose time has passed
+// decides the frame.
+enum TimelineAction {
+    TIMELINE_EXIT,    // the show is over
+    TIMELINE_CARD,    // a full-screen still card of slot `slot`
+    TIMELINE_SCENE,   // `scene`
+    TIMELINE_WORLD,   // blending off, then `scene`
+};
+struct TimelineStep {
+    uint32_t threshold;   // milliseconds since demo_start_time
+    bool extra_second;    // the step passes one second after its threshold
+    TimelineAction action;
+    int slot;
+    SceneFunction scene;
+};
+enum { TIMELINE_STEPS = 18 };
+// Not const so that a test can put a probe in place of a scene; the program
+// itself never writes it.
+extern TimelineStep timeline[TIMELINE_STEPS];
+
+// True when more than threshold + 1000 ms have passed since demo_start_time.
+bool elapsed_past(uint32_t threshold);

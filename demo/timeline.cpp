@@ -1,0 +1,79 @@
+// timeline.cpp: demo_frame, the show's sequencer. Every frame it clears the
+// screen and picks, from the millisecond clock alone, the one thing to draw: a
+// full-screen still card or a scene, which gets the frame delta. After 159 s
+// it ends the process. There is no scene state here: a window is entered and
+// left by time alone.
+// Depends on framework/ (FrameDelta), platform/ (clock, exit), draw.h, OpenGL.
+#include "demo.h"
+#include "draw.h"
+#include "show.h"
+
+#include "framework/glwindow.h"
+#include "platform/platform.h"
+
+#include <GL/gl.h>
+
+// Elapsed time is the unsigned difference of two clock readings: it stays
+// right when the 32-bit clock wraps during the show.
+static uint32_t elapsed_ms() { return platform_milliseconds() - demo_start_time; }
+
+bool elapsed_past(uint32_t threshold) { return elapsed_ms() > threshold + 1000u; }
+
+// The later steps pass one second after their threshold (elapsed_past); the
+// first three do not.
+TimelineStep timeline[TIMELINE_STEPS] = {
+    {159000, false, TIMELINE_EXIT, 0, nullptr},
+    {151000, false, TIMELINE_CARD, 31, nullptr},
+    {146000, false, TIMELINE_CARD, 30, nullptr},
+    {140000, true, TIMELINE_CARD, 29, nullptr},
+    {135000, true, TIMELINE_CARD, 28, nullptr},
+    {130000, true, TIMELINE_CARD, 27, nullptr},
+    {125000, true, TIMELINE_CARD, 26, nullptr},
+    {120000, true, TIMELINE_CARD, 25, nullptr},
+    {115000, true, TIMELINE_CARD, 24, nullptr},
+    {105000, true, TIMELINE_SCENE, 0, scene_cube},
+    {103000, true, TIMELINE_CARD, 20, nullptr},
+    {99000, true, TIMELINE_CARD, 23, nullptr},
+    {94000, true, TIMELINE_SCENE, 0, scene_knife_flicker},
+    {77000, true, TIMELINE_SCENE, 0, scene_slideshow},
+    {70000, true, TIMELINE_CARD, 13, nullptr},
+    {65000, true, TIMELINE_SCENE, 0, scene_attack_flicker},
+    {55000, true, TIMELINE_WORLD, 0, scene_world},
+    {26000, true, TIMELINE_SCENE, 0, scene_title_cards},
+};
+
+static void still_card(int slot)
+{
+    glColor3f(1.0f, 1.0f, 1.0f);
+    draw_quad(0.0f, 0.0f, 640.0f, 480.0f, texture_table[slot], 1, 0.0f);
+}
+
+void demo_frame(const char*)
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+
+    float delta = (float)demo_window->FrameDelta;
+    for (const TimelineStep& step : timeline) {
+        // Each step reads the clock afresh.
+        bool passed = step.extra_second ? elapsed_past(step.threshold) : elapsed_ms() > step.threshold;
+        if (!passed) continue;
+        switch (step.action) {
+        case TIMELINE_EXIT:
+            // The end of the show: the display mode is put back and anything
+            // registered to finish (a capture) finishes; this frame is never shown.
+            platform_exit(0);
+        case TIMELINE_CARD:
+            still_card(step.slot);
+            return;
+        case TIMELINE_WORLD:
+            glDisable(GL_BLEND);
+            step.scene(delta);
+            return;
+        case TIMELINE_SCENE:
+            step.scene(delta);
+            return;
+        }
+    }
+    scene_loading(delta);
+}
