@@ -1,4 +1,36 @@
-// capture.h: the show rendered offscreen, frame-exact, to video or pictures.
+// capture.h: the show rendered offscreen and frame-exact, to an H.264 video
+// with the soundtrack (through ffmpeg) or to PNG pictures, at any frame rate
+// and size, faster than real time and without a display.
+//
+// Time: every clock of the program is virtual. Start-up takes no time; frame
+// n (n = 1, 2, ...) is drawn with the millisecond clock at
+// floor(n * 1000 * den / num) and a frame delta of exactly den/num seconds.
+// In the video, frame n starts at (n - 1) * den / num: video time 0 shows the
+// show at 1/fps, so the soundtrack, started at show time S, is heard from
+// video time S - 1/fps (its first 1/fps is cut when S is 0).
+// Depends on platform/ (headless backend), framework/, demo/, sound/
+// (recording backend), libpng, and ffmpeg on PATH for video.
 #pragma once
+
+#include "framework/glwindow.h"
 #include "framework/options.h"
+
+#include <cstdint>
+
+// Runs the whole capture that the options ask for. Returns only on failure
+// (1, with a line on stderr) or for an argument that the parser could not
+// judge alone (2); a finished capture ends the process with exit code 0.
 int capture_run(const Options& options);
+
+// The same with other callbacks in place of the show's (tests). The capture
+// ends when frame_callback ends the process through platform_exit, or after
+// the last frame of the show's 159 s, or after the last --at frame.
+int capture_run_with(const Options& options, WindowCallback init_callback, WindowCallback frame_callback);
+
+// The millisecond-clock reading at which frame n is drawn.
+uint64_t capture_frame_ms(uint64_t n, uint32_t fps_num, uint32_t fps_den);
+// The number of frames the show draws: the last one at or before 159000 ms.
+uint64_t capture_frame_count(uint32_t fps_num, uint32_t fps_den);
+// The first frame drawn at or after show time t (microseconds):
+// ceil(t * fps), and frame 1 for t = 0.
+uint64_t capture_frame_at(uint64_t microseconds, uint32_t fps_num, uint32_t fps_den);

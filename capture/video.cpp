@@ -1,0 +1,232 @@
+// video.cpp: the ffmpeg process of a video capture: its command line, the
+// frame pipe, and waiting for it. One capture per process, so the process id
+// and the pipe are statics.
+// Depends on POSIX: posix_spawnp, pipe2, waitpid, kill.
+#include "video.h"
+
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+static const unsigned audio_rate = 44100;
+
+static pid_t ffmpeg_pid = 0;
+static int pipe_fd = -1;
+
+bool video_ffmpeg_found()
+{
+    const char* path = getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string dir = dirs.substr(start, end - start);
+        std::string candidate = (dir.empty() ? std::string(".") : dir) + "/ffmpeg";
+        struct stat st;
+        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Samples of the audio track: as long as the frames, to the nearest sample.
+static uint64_t audio_samples(const VideoJob& job)
+{
+    uint64_t num = job.fps_num ? job.fps_num : 1;
+    return (job.frames * job.fps_den * audio_rate * 2 + num) / (2 * num);
+}
+
+static std::string audio_filter(const VideoJob& job)
+{
+    std::string total = std::to_string(audio_samples(job));
+    std::string tail = "apad=whole_len=" + total + ",atrim=end_sample=" + total + "[a]";
+    if (job.soundtrack.empty()) return "[1:a]" + tail;
+
+    // Video time 0 shows the show at 1/fps; the soundtrack began at its start
+    // time, so it is heard from video time start - 1/fps: delayed when that is
+    // positive, its beginning cut when negative.
+    double lead = (double)job.soundtrack_start_ms / 1000.0 - (double)job.fps_den / (double)job.fps_num;
+    long long lead_samples = llround(lead * audio_rate);
+    std::string chain = "[1:a]aresample=" + std::to_string(audio_rate) +
+                        ",aformat=sample_fmts=fltp:channel_layouts=stereo,asetpts=N/SR/TB,";
+    if (lead_samples < 0)
+        chain += "atrim=start_sample=" + std::to_string(-lead_samples) + ",asetpts=N/SR/TB,";
+    else if (lead_samples > 0)
+        chain += "adelay=delays=" + std::to_string(lead_samples) + "S:all=1,";
+    return chain + tail;
+}
+
+std::vector<std::string> video_command(const VideoJob& job)
+{
+    std::vector<std::string> a = {
+        "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats",
+        "-f", "rawvideo", "-pix_fmt", "rgb24",
+        "-video_size", std::to_string(job.width) + "x" + std::to_string(job.height),
+        "-framerate", std::to_string(job.fps_num) + "/" + std::to_string(job.fps_den),
+        "-i", "pipe:0",
+    };
+    if (job.soundtrack.empty()) {
+        a.insert(a.end(), {"-f", "lavfi", "-i", "anullsrc=channel_layout=stereo:sample_rate=" + std::to_string(audio_rate)});
+    } else {
+        a.insert(a.end(), {"-i", "file:" + job.soundtrack});
+    }
+    // BT.709 in the conversion and in the stream's tags, so that players
+    // that assume it for larger sizes show the colours that were rendered.
+    a.insert(a.end(), {
+        "-filter_complex",
+        "[0:v]scale=out_color_matrix=bt709:out_range=tv,format=yuv420p[v];" + audio_filter(job),
+        "-map", "[v]", "-map", "[a]",
+        "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
+        "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
+        "-c:a", "aac", "-b:a", "192k",
+    });
+    if (job.matroska) {
+        a.insert(a.end(), {"-f", "matroska"});
+    } else {
+        // The index at the front: the file plays while it is still downloading.
+        a.insert(a.end(), {"-movflags", "+faststart", "-f", "mp4"});
+    }
+    a.insert(a.end(), {"-y", "file:" + job.path});
+    return a;
+}
+
+static std::string describe_status(int status)
+{
+    if (WIFEXITED(status)) return "ffmpeg failed (exit code " + std::to_string(WEXITSTATUS(status)) + ")";
+    if (WIFSIGNALED(status)) return std::string("ffmpeg was ended by signal ") + strsignal(WTERMSIG(status));
+    return "ffmpeg failed";
+}
+
+// Waits for ffmpeg; false when interrupted by a stop request.
+static bool wait_ffmpeg(int* status, bool (*stop_requested)())
+{
+    while (waitpid(ffmpeg_pid, status, 0) < 0) {
+        if (errno != EINTR) {
+            *status = 0;
+            break;
+        }
+        if (stop_requested && stop_requested()) return false;
+    }
+    ffmpeg_pid = 0;
+    return true;
+}
+
+bool video_start(const VideoJob& job, std::string* error)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        *error = std::string("cannot make a pipe for ffmpeg: ") + strerror(errno);
+        return false;
+    }
+    // A larger pipe: fewer switches between the two processes per frame.
+    fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+
+    std::vector<std::string> args = video_command(job);
+    std::vector<char*> argv;
+    for (std::string& s : args) argv.push_back(&s[0]);
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t defaults, none;
+    sigemptyset(&defaults);
+    for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, sig);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, "ffmpeg", &actions, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    close(fds[0]);
+    if (rc != 0) {
+        close(fds[1]);
+        *error = rc == ENOENT ? "ffmpeg not found on PATH (Debian package ffmpeg)"
+                              : std::string("cannot start ffmpeg: ") + strerror(rc);
+        return false;
+    }
+    ffmpeg_pid = pid;
+    pipe_fd = fds[1];
+    return true;
+}
+
+bool video_write_frame(const uint8_t* rgb, size_t size, bool (*stop_requested)(), std::string* error)
+{
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = write(pipe_fd, rgb + done, size - done);
+        if (n > 0) {
+            done += (size_t)n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            if (stop_requested && stop_requested()) {
+                *error = "interrupted";
+                return false;
+            }
+            continue;
+        }
+        if (n < 0 && errno == EPIPE) {
+            // ffmpeg has gone: its exit status says why.
+            close(pipe_fd);
+            pipe_fd = -1;
+            int status = 0;
+            if (!wait_ffmpeg(&status, stop_requested)) {
+                *error = "interrupted";
+                return false;
+            }
+            *error = describe_status(status) + " and stopped reading frames";
+            return false;
+        }
+        *error = std::string("cannot write frames to ffmpeg: ") + strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool video_finish(bool (*stop_requested)(), std::string* error)
+{
+    if (pipe_fd >= 0) close(pipe_fd);
+    pipe_fd = -1;
+    if (ffmpeg_pid <= 0) {
+        *error = "ffmpeg is not running";
+        return false;
+    }
+    int status = 0;
+    if (!wait_ffmpeg(&status, stop_requested)) {
+        *error = "interrupted";
+        return false;
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+    *error = describe_status(status);
+    return false;
+}
+
+void video_abort()
+{
+    if (pipe_fd >= 0) close(pipe_fd);
+    pipe_fd = -1;
+    if (ffmpeg_pid <= 0) return;
+    kill(ffmpeg_pid, SIGKILL);
+    int status = 0;
+    while (waitpid(ffmpeg_pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    ffmpeg_pid = 0;
+}

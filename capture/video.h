@@ -1,0 +1,43 @@
+// video.h: one ffmpeg process that turns raw frames on a pipe into an H.264
+// video (yuv420p, crf 18, preset veryfast) with an AAC soundtrack. ffmpeg is
+// started directly (no shell) in a process group of its own, so a Ctrl-C at
+// the terminal reaches only oargala, which then stops ffmpeg itself. Nothing
+// but frames goes over the pipe; the soundtrack is a second input that
+// ffmpeg reads from its file. Depends on POSIX (posix_spawn, pipes, waitpid).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct VideoJob {
+    std::string path;               // where ffmpeg writes: the temporary name
+    bool matroska = false;          // .mkv, else .mp4
+    unsigned width = 0, height = 0;
+    uint32_t fps_num = 60, fps_den = 1;
+    uint64_t frames = 0;            // the video's length, which the audio matches
+    // The soundtrack and the show time (ms) at which it started; an empty
+    // path gives a silent audio track.
+    std::string soundtrack;
+    int64_t soundtrack_start_ms = 0;
+};
+
+// Whether an executable named ffmpeg is on PATH.
+bool video_ffmpeg_found();
+
+// The ffmpeg command line for job (argv[0] is "ffmpeg"); the frames are read
+// from standard input.
+std::vector<std::string> video_command(const VideoJob& job);
+
+// Starts ffmpeg. False with a one-line reason in *error.
+bool video_start(const VideoJob& job, std::string* error);
+// Writes one frame of width * height * 3 bytes, top row first. False when
+// ffmpeg stopped reading (it failed) or stop_requested() became true while
+// the pipe was full.
+bool video_write_frame(const uint8_t* rgb, size_t size, bool (*stop_requested)(), std::string* error);
+// Closes the pipe and waits for ffmpeg to finish the file. False, with the
+// reason, when ffmpeg failed or stop_requested() became true meanwhile.
+bool video_finish(bool (*stop_requested)(), std::string* error);
+// Stops ffmpeg at once (SIGKILL) and waits for it. Safe to call when it was
+// never started or has already finished.
+void video_abort();
