@@ -1,22 +1,210 @@
-// sdl.cpp: the interactive backend on SDL2 (placeholder until it is written).
+// sdl.cpp: the interactive backend on SDL2. One window with an OpenGL
+// compatibility context (GLX or EGL, as SDL chooses), raw key and close
+// events, modal message boxes, SDL's clocks.
+//
+// Full screen: on X11 a real display-mode change through XRandR
+// (x11_display_mode.cpp), then a borderless, always-on-top window at (0, 0)
+// of the show's size. When the server refuses the mode (a server with one
+// mode, such as Xvfb) or SDL runs on Wayland, the same window simply lies over
+// the desktop's mode. SDL's own full-screen window is not used: where the
+// mode is refused it would stretch to the desktop while the picture stays
+// 640x480.
+//
+// Refuses to run where nobody could see the window: no DISPLAY and no
+// WAYLAND_DISPLAY, or SDL picking its offscreen or dummy driver.
+// SDL leaves SIGINT and SIGTERM alone (they end the process as usual, after
+// the display mode is put back).
+// Depends on: SDL2, x11_display_mode.cpp.
 #include "backend.h"
+#include "sdl_keys.h"
+#include "x11_display_mode.h"
 
-static bool sdl_select(const char** why) { *why = "the interactive window is not built yet"; return false; }
-static bool sdl_false3(unsigned, unsigned, unsigned) { return false; }
-static void sdl_void() {}
-static void sdl_bool(bool) {}
-static bool sdl_create_window(const PlatformWindowDesc*) { return false; }
-static bool sdl_false() { return false; }
-static bool sdl_make_current(bool) { return false; }
-static void sdl_title(const char*) {}
-static void sdl_viewport(unsigned width, unsigned height, int* x, int* y, int* w, int* h) { *x = 0; *y = 0; *w = (int)width; *h = (int)height; }
-static bool sdl_poll(PlatformEvent*) { return false; }
-static void sdl_box(const char*, const char*, PlatformMessageIcon) {}
-static uint32_t sdl_ms() { return 0; }
-static int64_t sdl_counter() { return 0; }
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+static struct {
+    bool video = false;
+    bool x11 = false;
+    bool cursor_hidden = false;
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    char why[256] = "";
+} sdl;
+
+static bool set(const char* name) { return name && *name; }
+
+static bool sdl_select(const char** why)
+{
+    if (!set(getenv("DISPLAY")) && !set(getenv("WAYLAND_DISPLAY"))) {
+        *why = "no display to show the window on (DISPLAY and WAYLAND_DISPLAY are unset); try --capture show.mp4";
+        return false;
+    }
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (!sdl.video) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            snprintf(sdl.why, sizeof sdl.why, "cannot open the display: %s; try --capture show.mp4", SDL_GetError());
+            *why = sdl.why;
+            return false;
+        }
+        sdl.video = true;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || !strcmp(driver, "offscreen") || !strcmp(driver, "dummy")) {
+        snprintf(sdl.why, sizeof sdl.why,
+                 "no display to show the window on (SDL chose its \"%s\" video driver); try --capture show.mp4",
+                 driver ? driver : "no");
+        *why = sdl.why;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        sdl.video = false;
+        return false;
+    }
+    sdl.x11 = !strcmp(driver, "x11");
+    return true;
+}
+
+static bool sdl_change_display_mode(unsigned width, unsigned height, unsigned bits)
+{
+    // Wayland lets no client change the mode: the window then lies over it.
+    return sdl.x11 && x11_display_mode_change(width, height, bits);
+}
+
+static void sdl_restore_display_mode() { x11_display_mode_restore(); }
+
+static void sdl_show_cursor(bool show)
+{
+    sdl.cursor_hidden = !show;
+    SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+static bool sdl_create_window(const PlatformWindowDesc* desc)
+{
+    SDL_GL_ResetAttributes();
+    // GL 1.1 calls and GLU need the compatibility profile.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    int channel = desc->colour_bits >= 24 ? 8 : 5;
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel);
+    // No destination alpha: nothing draws with it, and an alpha visual may be
+    // shown translucent by a compositing window manager.
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, (int)desc->depth_bits);
+
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (desc->fullscreen) flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP;
+    sdl.window = SDL_CreateWindow(desc->title ? desc->title : "", 0, 0, (int)desc->width, (int)desc->height, flags);
+    if (!sdl.window) {
+        // The window framework reports nothing here; say at least why.
+        fprintf(stderr, "oargala: cannot create the window: %s\n", SDL_GetError());
+        return false;
+    }
+    return true;
+}
+
+static bool sdl_create_context()
+{
+    if (!sdl.window) return false;
+    sdl.context = SDL_GL_CreateContext(sdl.window);
+    if (!sdl.context) fprintf(stderr, "oargala: %s\n", SDL_GetError());
+    return sdl.context != nullptr;
+}
+
+static bool sdl_make_current(bool current)
+{
+    if (!sdl.window) return false;
+    return SDL_GL_MakeCurrent(sdl.window, current ? sdl.context : nullptr) == 0;
+}
+
+static void sdl_show_window()
+{
+    if (!sdl.window) return;
+    SDL_ShowWindow(sdl.window);
+    SDL_RaiseWindow(sdl.window);
+    SDL_SetWindowInputFocus(sdl.window);
+    // Hidden before the window existed: hide it on the window too.
+    if (sdl.cursor_hidden) SDL_ShowCursor(SDL_DISABLE);
+}
+
+static void sdl_set_window_title(const char* title)
+{
+    if (sdl.window) SDL_SetWindowTitle(sdl.window, title ? title : "");
+}
+
+static void sdl_swap_buffers()
+{
+    if (sdl.window) SDL_GL_SwapWindow(sdl.window);
+}
+
+static void sdl_destroy_context()
+{
+    if (sdl.context) SDL_GL_DeleteContext(sdl.context);
+    sdl.context = nullptr;
+}
+
+static void sdl_destroy_window()
+{
+    if (sdl.window) SDL_DestroyWindow(sdl.window);
+    sdl.window = nullptr;
+}
+
+static void sdl_viewport(unsigned width, unsigned height, int* x, int* y, int* w, int* h)
+{
+    // The whole drawable: its pixel size, which a scaled desktop may make
+    // differ from the window's size.
+    int drawable_w = 0, drawable_h = 0;
+    if (sdl.window) SDL_GL_GetDrawableSize(sdl.window, &drawable_w, &drawable_h);
+    *x = 0;
+    *y = 0;
+    *w = drawable_w > 0 ? drawable_w : (int)width;
+    *h = drawable_h > 0 ? drawable_h : (int)height;
+}
+
+static bool sdl_poll_event(PlatformEvent* event)
+{
+    SDL_Event e;
+    if (!SDL_PollEvent(&e)) return false;
+    *event = sdl_translate_event(e);
+    return true;
+}
+
+static void sdl_message_box(const char* caption, const char* text, PlatformMessageIcon icon)
+{
+    Uint32 flags = icon == PLATFORM_ICON_EXCLAMATION   ? SDL_MESSAGEBOX_WARNING
+                   : icon == PLATFORM_ICON_INFORMATION ? SDL_MESSAGEBOX_INFORMATION
+                                                       : 0;
+    // No owner window; returns once the box is dismissed.
+    if (SDL_ShowSimpleMessageBox(flags, caption ? caption : "", text ? text : "", nullptr) != 0) {
+        // No box could be shown: the message must still reach someone.
+        fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+        fflush(stderr);
+    }
+}
+
+static uint32_t sdl_milliseconds() { return (uint32_t)SDL_GetTicks64(); }
+static int64_t sdl_counter() { return (int64_t)SDL_GetPerformanceCounter(); }
+static int64_t sdl_counter_frequency() { return (int64_t)SDL_GetPerformanceFrequency(); }
 
 const PlatformBackendFunctions platform_sdl_functions = {
-    sdl_select, sdl_false3, sdl_void, sdl_bool, sdl_create_window, sdl_false, sdl_make_current,
-    sdl_void, sdl_title, sdl_void, sdl_void, sdl_void, sdl_viewport, sdl_poll, sdl_box, sdl_ms,
-    sdl_counter, sdl_counter,
+    sdl_select,
+    sdl_change_display_mode,
+    sdl_restore_display_mode,
+    sdl_show_cursor,
+    sdl_create_window,
+    sdl_create_context,
+    sdl_make_current,
+    sdl_show_window,
+    sdl_set_window_title,
+    sdl_swap_buffers,
+    sdl_destroy_context,
+    sdl_destroy_window,
+    sdl_viewport,
+    sdl_poll_event,
+    sdl_message_box,
+    sdl_milliseconds,
+    sdl_counter,
+    sdl_counter_frequency,
 };
