@@ -1,7 +1,8 @@
 // suites_test.cpp: the public test suites in tests/data. PngSuite: every
 // valid file decodes to its reference pixels, every broken ("x") file is
 // refused. BMP Suite: the uncompressed 24-bit files decode to the suite's
-// reference rendering, every other file is refused cleanly.
+// reference rendering, every other file is refused cleanly. Pictures made
+// with Pillow: our decoding equals Pillow's.
 #include "pictures.h"
 
 #include <gtest/gtest.h>
@@ -172,4 +173,40 @@ TEST(BmpSuite, ReallyBigIsRefusedByItsSize)
                        "(bmp) refused: 3000000 x 2000000 is too large (at most 16384 pixels a side, 256 MiB)\n");
     EXPECT_FALSE(loader.decoded);
     EXPECT_STREQ(loader.failure, "too large (3000000 x 2000000)");
+}
+
+// A PAM file as make_pictures.py writes it: the header, then the pixels.
+static bool read_pam(const std::string& path, uint32_t* width, uint32_t* height, unsigned* depth, Bytes* pixels)
+{
+    Bytes file = read_whole_file(path);
+    std::string text(file.begin(), file.end());
+    size_t end = text.find("ENDHDR\n");
+    if (end == std::string::npos ||
+        sscanf(text.c_str(), "P7\nWIDTH %u\nHEIGHT %u\nDEPTH %u\n", width, height, depth) != 3)
+        return false;
+    pixels->assign(file.begin() + (long)(end + 7), file.end());
+    return pixels->size() == (size_t)*width * *height * *depth;
+}
+
+TEST(Pictures, OurDecodingIsPillows)
+{
+    std::string dir = data_dir + "/pictures/";
+    int checked = 0;
+    for (const char* suffix : {".jpg", ".tga", ".bmp"}) {
+        for (const std::string& name : files_in(dir, suffix)) {
+            SCOPED_TRACE(name);
+            Picture reference;
+            ASSERT_TRUE(read_pam(dir + name + ".pam", &reference.width, &reference.height, &reference.channels,
+                                 &reference.top_down));
+            ImageLoader loader;
+            Decoding run = decode(loader, read_whole_file(dir + name));
+            ASSERT_TRUE(loader.decoded) << run.log << run.errors;
+            EXPECT_EQ(run.errors, "");
+            EXPECT_EQ(loader.width, reference.width);
+            EXPECT_EQ(loader.bits_per_pixel, reference.channels * 8);
+            EXPECT_EQ(max_difference(loader, bottom_up(reference)), 0);
+            checked++;
+        }
+    }
+    EXPECT_EQ(checked, 9);
 }
