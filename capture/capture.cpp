@@ -363,14 +363,17 @@ static void on_present()
             ok = false;
             error = "cannot rename " + cap.writing + " to " + path + ": " + strerror(errno);
         }
+        if (ok) {
+            // Noted before any stop, so that a stop removes this file too.
+            cap.writing.clear();
+            cap.written.push_back(path);
+            cap.pictures++;
+        }
         stop_if_requested();
         if (!ok) {
             fail(error);
             platform_exit(1);
         }
-        cap.writing.clear();
-        cap.written.push_back(path);
-        cap.pictures++;
     }
     report_progress(n);
     // The show's last frame (it would end the process on the next one), or
