@@ -22,6 +22,7 @@ int check_data_command()
 
     ImageLoader loader;
     int empty = 0;
+    printf("%4s  %-36s %-6s %-10s %-6s  %s\n", "slot", "path", "format", "size", "depth", "result");
     for (int slot = 0; slot < TEXTURE_COUNT; slot++) {
         const char* path = texture_paths[slot];
         bool ok = loader.read_image(path, slot) && loader.decoded && loader.pixels &&
@@ -30,10 +31,13 @@ int check_data_command()
         if (ok) {
             char size[32];
             snprintf(size, sizeof size, "%ux%u", loader.width, loader.height);
-            printf("%2d  %-36s %-5s %-10s %2u bpp  ok\n", slot, path, format, size, (unsigned)loader.bits_per_pixel);
+            char depth[16];
+            snprintf(depth, sizeof depth, "%u bpp", (unsigned)loader.bits_per_pixel);
+            printf("%4d  %-36s %-6s %-10s %-6s  %s\n", slot, path, format, size, depth,
+                   loader.truncated ? "ok, but the file ends early (the rest is black)" : "ok");
         } else {
             const char* reason = loader.failure ? loader.failure : "no picture";
-            printf("%2d  %-36s %-5s %-10s %-6s  %s\n", slot, path, format, "-", "-", reason);
+            printf("%4d  %-36s %-6s %-10s %-6s  %s\n", slot, path, format, "-", "-", reason);
             empty++;
         }
         // The loader keeps a decoded picture until it uploads it; nothing is
@@ -44,9 +48,11 @@ int check_data_command()
 
     // The soundtrack, opened (and so decoded) as the show would open it.
     sound_select(SOUND_BACKEND_RECORDING);
-    bool sound_ok = sound_init(44100, 32, 2) && sound_stream_open_file(soundtrack_path, 0x51, 0);
+    SoundStream* stream = sound_init(44100, 32, 2) ? sound_stream_open_file(soundtrack_path, 0x51, 0) : nullptr;
+    bool sound_ok = stream != nullptr;
     const char* sound_state = sound_ok ? "ok" : sound_error_text(sound_get_error());
-    printf("--  %-36s %-5s %-10s %-6s  %s\n", soundtrack_path, sound_ok ? "mp3" : "-", "-", "-", sound_state);
+    sound_stream_close(stream);
+    printf("%4s  %-36s %-6s %-10s %-6s  %s\n", "--", soundtrack_path, sound_ok ? "mp3" : "-", "-", "-", sound_state);
 
     if (empty)
         printf("%d of %d pictures would leave their slot empty\n", empty, (int)TEXTURE_COUNT);

@@ -19,9 +19,20 @@ extern const char* const soundtrack_path;
 // the pictures load.
 extern uint32_t demo_start_time;
 
+// The one picture loader and the soundtrack's stream (null when it could not
+// be opened): made at start-up, kept until the process ends.
+class ImageLoader;
+struct SoundStream;
+extern ImageLoader* image_loader;
+extern SoundStream* music_stream;
+
 // Text for a sound-layer error code; any code outside 0..18 (negative codes
 // too) is "Unknown error".
 const char* sound_error_text(int32_t code);
+
+// The show's random numbers: the C library's rand(), seeded once at start-up,
+// brought to 0..32767 whatever RAND_MAX is (glibc's is 2^31 - 1).
+int show_rand();
 
 // One star of the title-card scene.
 struct StarParticle {

@@ -58,8 +58,8 @@ uint32_t demo_start_time;
 StarParticle star_field[STAR_COUNT];
 
 // Created once and kept until the process ends, like everything here.
-static ImageLoader* image_loader;
-static SoundStream* music_stream;
+ImageLoader* image_loader;
+SoundStream* music_stream;
 
 static const char* const sound_caption = "ZUZORE RO DODAZED";
 
@@ -92,21 +92,28 @@ const char* sound_error_text(int32_t code)
     return texts[index];
 }
 
-// rand() gives 0 to 32767; scaled by 1/32767 it spans 0 to 1 inclusive.
+int show_rand()
+{
+    // The top 15 bits: glibc's are as good as its low ones, and with a
+    // RAND_MAX of 32767 this is rand() itself.
+    return rand() / (RAND_MAX / 32768 + 1);
+}
+
+// show_rand() gives 0 to 32767; scaled by 1/32767 it spans 0 to 1 inclusive.
 static const double rand_scale = 1.0 / 32767.0;
 
 void seed_star_field()
 {
     for (StarParticle& star : star_field) {
-        int r1 = rand();
-        int r2 = rand();
+        int r1 = show_rand();
+        int r2 = show_rand();
         star.x = (float)(r1 * rand_scale * 5.0);
         star.y = (float)(r2 * rand_scale * 5.0);
         star.period = 4.0f;
         star.brightness = 0.0f;
         star.visible = false;
         // A random point of the cycle, so the stars do not twinkle in step.
-        int r3 = rand();
+        int r3 = show_rand();
         star.age = (float)(r3 * rand_scale * star.period);
     }
 }

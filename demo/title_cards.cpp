@@ -1,14 +1,13 @@
 // title_cards.cpp: scene_title_cards, three full-screen title cards, each
 // faded in from black and out again, under five small stars that twinkle,
 // spin and jump to new random places. The first card comes after 7 s.
-// Depends on draw.h, the texture table and star field, rand(), OpenGL.
+// Depends on draw.h, the texture table, star field and show_rand(), OpenGL.
 #include "draw.h"
 #include "show.h"
 
 #include <GL/gl.h>
 
 #include <cmath>
-#include <cstdlib>
 
 // Scene state (static, never reset).
 static float title_clock;
@@ -45,8 +44,8 @@ static void draw_card(float clock)
 
 static void restart_star(StarParticle& star)
 {
-    int r1 = rand();
-    int r2 = rand();
+    int r1 = show_rand();
+    int r2 = show_rand();
     star.x = (float)(r1 * rand_scale * 10.0 - 5.0);
     star.y = (float)(r2 * rand_scale * 10.0 - 5.0);
     star.period = 4.0f;

@@ -20,6 +20,8 @@ bool mixer_open_device(const char* driver, int output_rate);
 _Mix_Music* mixer_load(const char* path);
 // Starts the music once, in the background. False when SDL_mixer refuses.
 bool mixer_play(_Mix_Music* music);
+// Stops the music if it plays and releases it.
+void mixer_free(_Mix_Music* music);
 
 // Recording backend: notes the play.
 void recording_note_play(const SoundStream* stream);

@@ -33,3 +33,5 @@ bool mixer_play(_Mix_Music* music)
     // One pass: SDL_mixer plays a music loops times, and 1 means once.
     return Mix_PlayMusic(music, 1) == 0;
 }
+
+void mixer_free(_Mix_Music* music) { Mix_FreeMusic(music); }

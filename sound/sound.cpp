@@ -103,3 +103,10 @@ int sound_stream_play(int channel, SoundStream* stream)
     // The music has one channel of its own.
     return channel == SOUND_FREE_CHANNEL ? 0 : channel;
 }
+
+void sound_stream_close(SoundStream* stream)
+{
+    if (!stream) return;
+    mixer_free(stream->music);
+    delete stream;
+}

@@ -30,6 +30,9 @@ int sound_get_error();
 SoundStream* sound_stream_open_file(const char* path, unsigned mode, int length);
 // Starts the stream once, never looping. Returns the channel, -1 on failure.
 int sound_stream_play(int channel, SoundStream* stream);
+// Stops the stream if it plays and releases it (the show keeps its one
+// stream to the end; tools that only check a file close it).
+void sound_stream_close(SoundStream* stream);
 
 // Recording backend: whether a stream was played, the millisecond-clock
 // reading (platform_milliseconds) at which it started, and its file.
