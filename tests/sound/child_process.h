@@ -1,0 +1,108 @@
+// child_process.h: runs a piece of a test in a fresh process, for code whose
+// state is static and never reset (the sound layer, the scenes) and for code
+// that ends the process (the timeline at the end of the show). Header only;
+// used by tests/sound and tests/demo. Depends on POSIX fork and GoogleTest.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ChildResult {
+    int status = -1;      // exit code, or 128 + signal number
+    std::string out, err; // what the child wrote to stdout and stderr
+};
+
+inline std::string read_text_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A fresh directory under $TMPDIR (or /tmp), removed by the destructor.
+struct TempDir {
+    std::string path;
+    TempDir()
+    {
+        const char* base = getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/oargala-test-XXXXXX";
+        if (!mkdtemp(pattern.data())) abort();
+        path = pattern;
+    }
+    ~TempDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+};
+
+// Runs body in a forked child with stdout and stderr captured. The child ends
+// with 0 when body returns without a failed expectation, 1 otherwise; body
+// may also end the process itself. Failures inside the child are printed
+// into its captured stdout, which the parent shows when the status is wrong.
+inline ChildResult run_in_child(const std::function<void()>& body)
+{
+    TempDir dir;
+    std::string out_path = dir / "stdout", err_path = dir / "stderr";
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid < 0) abort();
+    if (pid == 0) {
+        if (!freopen(out_path.c_str(), "w", stdout) || !freopen(err_path.c_str(), "w", stderr)) _exit(99);
+        body();
+        bool failed = ::testing::Test::HasFailure();
+        fflush(nullptr);
+        _exit(failed ? 1 : 0);
+    }
+    int wait_status = 0;
+    while (waitpid(pid, &wait_status, 0) < 0) {}
+    ChildResult result;
+    result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+    result.out = read_text_file(out_path);
+    result.err = read_text_file(err_path);
+    return result;
+}
+
+// Runs a program (argv[0] is its path) in directory cwd with extra
+// environment variables, stdout and stderr captured.
+inline ChildResult run_program(const std::vector<std::string>& argv, const std::string& cwd,
+                               const std::vector<std::pair<std::string, std::string>>& env = {})
+{
+    return run_in_child([&] {
+        if (chdir(cwd.c_str()) != 0) _exit(98);
+        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+        std::vector<char*> args;
+        for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(97);
+    });
+}
+
+// Expects the child to have ended with status, and shows its output if not.
+#define EXPECT_CHILD_STATUS(result, expected)                                                     \
+    EXPECT_EQ((result).status, (expected)) << "child stdout:\n" << (result).out << "child stderr:\n" \
+                                           << (result).err
+
+// Runs body in a fresh process and expects it to pass.
+#define EXPECT_IN_CHILD(...)                                   \
+    do {                                                       \
+        ChildResult child_result_ = run_in_child(__VA_ARGS__); \
+        EXPECT_CHILD_STATUS(child_result_, 0);         \
+    } while (0)
