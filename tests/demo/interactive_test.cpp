@@ -1,7 +1,7 @@
 // interactive_test.cpp: the real program in a window on a real (virtual) X
 // server, with SDL's disk audio driver writing what would reach the sound
 // card to a file: the soundtrack must really play while the loading scene
-// shows. Starts its own Xvfb on a free display, runs `oargala --windowed` in
+// shows. Starts its own Xvfb on a display it picks, runs `oargala --windowed` in
 // a directory with a complete data/ folder (a missing picture would stop
 // start-up at a modal box), waits for sound in the file, then presses Escape.
 #include "show_support.h"
@@ -58,6 +58,28 @@ static int wait_for(pid_t pid, long limit_ms)
     return -1;
 }
 
+// Ends a process this test started, on every way out of the test.
+struct ProcessGuard {
+    pid_t pid;
+    int status = -1;   // once it has ended
+    explicit ProcessGuard(pid_t started) : pid(started) {}
+    ~ProcessGuard()
+    {
+        if (pid <= 0 || status >= 0) return;
+        kill(pid, SIGTERM);
+        if (wait(10000) < 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    // Waits up to about limit_ms for it to end; returns its status or -1.
+    int wait(long limit_ms)
+    {
+        if (status < 0) status = wait_for(pid, limit_ms);
+        return status;
+    }
+};
+
 static bool has_sound(const std::string& raw)
 {
     std::string bytes = read_text_file(raw);
@@ -85,46 +107,48 @@ TEST(Interactive, SoundtrackPlaysDuringTheLoadingScene)
     if (probe.err.find("not built yet") != std::string::npos) GTEST_SKIP() << probe.err;
     EXPECT_EQ(probe.status, 1) << probe.err;
 
-    int display = 90;
-    while (display < 200 && (exists("/tmp/.X11-unix/X" + std::to_string(display)) ||
-                             exists("/tmp/.X" + std::to_string(display) + "-lock")))
-        display++;
-    std::string name = ":" + std::to_string(display);
-    pid_t xvfb = spawn({"Xvfb", name, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, dir.path, {},
-                       dir / "xvfb.log");
-    for (int i = 0; i < 600 && !exists("/tmp/.X11-unix/X" + std::to_string(display)); i++) pause_ms(50);
-    ASSERT_TRUE(exists("/tmp/.X11-unix/X" + std::to_string(display))) << read_text_file(dir / "xvfb.log.err");
+    // Xvfb picks a free display itself and writes its number to the pipe
+    // once it accepts clients.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    fflush(nullptr);
+    pid_t xvfb_pid = fork();
+    if (xvfb_pid == 0) {
+        close(ready[0]);
+        if (dup2(ready[1], 3) < 0) _exit(98);
+        if (!freopen((dir / "xvfb.log").c_str(), "w", stderr)) _exit(99);
+        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+               (char*)nullptr);
+        _exit(97);
+    }
+    ProcessGuard xvfb(xvfb_pid);
+    close(ready[1]);
+    char number[16] = {};
+    ssize_t got = read(ready[0], number, sizeof number - 1);
+    close(ready[0]);
+    ASSERT_GT(got, 0) << read_text_file(dir / "xvfb.log");
+    std::string name = ":" + std::to_string(atoi(number));
 
     std::string raw = dir / "audio.raw";
-    pid_t show = spawn({OARGALA_BINARY, "--windowed"}, dir.path,
-                       {{"DISPLAY", name},
-                        {"SDL_AUDIODRIVER", "disk"},
-                        {"SDL_DISKAUDIOFILE", raw},
-                        {"LSAN_OPTIONS", "suppressions=" OARGALA_TEST_SOURCE "/lsan.supp:print_suppressions=0"}},
-                       dir / "show.log");
+    ProcessGuard show(spawn({OARGALA_BINARY, "--windowed"}, dir.path,
+                            {{"DISPLAY", name},
+                             {"SDL_AUDIODRIVER", "disk"},
+                             {"SDL_DISKAUDIOFILE", raw},
+                             {"LSAN_OPTIONS", "suppressions=" OARGALA_TEST_SOURCE "/lsan.supp:print_suppressions=0"}},
+                            dir / "show.log"));
     // The soundtrack starts when start-up ends; on a slow machine that may take
     // a while, so wait generously (this is not a speed test).
     bool heard = false;
     for (int i = 0; i < 1200 && !heard; i++) {
         pause_ms(100);
         heard = exists(raw) && has_sound(raw);
-        if (wait_for(show, 0) >= 0) break;
+        if (show.wait(0) >= 0) break;   // ended early: a failure, shown below
     }
     EXPECT_TRUE(heard) << "the written audio is silent\n" << read_text_file(dir / "show.log.err");
 
     // Escape ends the show with exit code 0.
     ChildResult key = run_program({"/usr/bin/xdotool", "search", "--name", "Oar Gala", "key", "Escape"}, dir.path,
                                   {{"DISPLAY", name}});
-    int status = wait_for(show, 30000);
-    if (status < 0) {
-        kill(show, SIGKILL);
-        waitpid(show, nullptr, 0);
-    }
+    int status = show.wait(30000);
     EXPECT_EQ(status, 0) << "xdotool: " << key.err << "\nshow: " << read_text_file(dir / "show.log.err");
-
-    kill(xvfb, SIGTERM);
-    if (wait_for(xvfb, 10000) < 0) {
-        kill(xvfb, SIGKILL);
-        waitpid(xvfb, nullptr, 0);
-    }
 }
