@@ -56,7 +56,7 @@ class Song:
               gain=1.0):
         """Step patterns of 16 characters a bar: 'x' hit, 'X' accent,
         'o' soft, '.' rest; repeated from t0, cut at t1."""
-        lanes = [(kick, "kick", 0.9), (snare, "snare", 0.5),
+        lanes = [(kick, "kick", 0.75), (snare, "snare", 0.5),
                  (hat, "hat", 0.22), (ohat, "ohat", 0.2), (clap, "clap", 0.5)]
         bar = t0
         while bar < t1 - 1e-9:
@@ -104,8 +104,11 @@ class Song:
             end = min(t1, t + bar_len)
             tones = [N(n) for n in CHORDS[name]]
             if pad:
-                self.mx.add(t, sy.pad(tones, end - t, pad_bright), pad, 0.0,
-                            rev=0.35, duck=True)
+                # two differently detuned halves, one each side, for width
+                for pan, det in ((-0.6, (-0.007, 0.003)), (0.6, (0.007, -0.003))):
+                    self.mx.add(t, sy.pad(tones, end - t, pad_bright,
+                                          detune=det), pad, pan, rev=0.35,
+                                duck=True)
             if bass:
                 root = N(ROOTS[name])
                 scale = bar_len / BAR
@@ -115,7 +118,7 @@ class Song:
                         continue
                     d = min(ln * STEP * scale, end - ts)
                     self.mx.add(ts, sy.bass(root + octv, d, bass_bright),
-                                bass_gain, 0.0, rev=0.03, duck=True)
+                                bass_gain * 0.8, 0.0, rev=0.03, duck=True)
             if arp:
                 step = STEP if arp.endswith("16") else STEP * 2
                 seq = tones + [tones[0] + 12]
@@ -125,8 +128,9 @@ class Song:
                 ts = t
                 while ts < end - 1e-9:
                     m = seq[k % len(seq)] + arp_octave
-                    self.mx.add(ts, sy.pluck(m, step * 0.9, arp_shape), arp_gain,
-                                0.35 if k % 2 else -0.35, rev=0.2, dly=0.25)
+                    self.mx.add(ts, sy.pluck(m, step * 0.9, arp_shape),
+                                arp_gain * 1.3, 0.55 if k % 2 else -0.55,
+                                rev=0.2, dly=0.25)
                     k += 1
                     ts += step
             t += bar_len
@@ -146,7 +150,7 @@ class Song:
                 dd = d if t1 is None else min(d, t1 - t)
                 if instr == "lead":
                     x = sy.lead(m, dd * 0.92, **kw)
-                    self.mx.add(t, x, gain, pan, rev=0.2, dly=0.2)
+                    self.mx.add(t, x, gain * 1.4, pan, rev=0.2, dly=0.2)
                 elif instr == "bell":
                     self.mx.add(t, sy.bell(m, dd), gain, pan, rev=0.35, dly=0.3)
                 elif instr == "pluck":
@@ -185,7 +189,7 @@ def sec_loading(s):
     s.drums(2, 14, kick="x.......x.......", hat=OFF8, gain=0.8)
     s.drums(6, 14, clap="............x...", gain=0.7)
     s.melody(4, "E5:2 G5:2 A5:4 | G5:2 E5:2 C5:4 | D5:2 E5:2 G5:2 E5:2 "
-             "D5:8 | E5:2 G5:2 A5:4 | C6:2 A5:2 G5:4".replace("|", ""),
+             "D5:8 | E5:2 G5:2 A5:4".replace("|", ""),
              instr="bell", gain=0.3)
     # 14..22: still loading: the boat is stuck and shakes
     s.chords(14, 22, ["Dm", "E", "Dm", "E"], pad=0.3, bass="eighths",
@@ -215,7 +219,7 @@ def sec_titles(s):
     s.drums(36, 42, kick="x..x............", gain=0.8)
     for t in (35, 37, 39, 41):
         s.mx.add(t, sy.tom(N("A1")), 0.45, -0.2, rev=0.3)
-    s.melody(36, "A3:4 C4:2 B3:2 A3:8 F3:4 A3:2 C4:2 B3:4 G#3:4", instr="lead",
+    s.melody(34, "A3:4 C4:2 B3:2 A3:8 F3:4 A3:2 C4:2 B3:4 G#3:4", instr="lead",
              gain=0.3, bright=4.0)
     s.twinkles(34, 42, 0.6, 0.15)
     # 42..49: "In the year 2187": calm seas
@@ -279,8 +283,8 @@ def sec_crisis(s):
                  0.4 if i % 2 else -0.4, rev=0.15)
     for t in (71, 72.75, 74.5, 76.25):
         s.mx.add(t, sy.tom(N("D2")), 0.55, 0.0, rev=0.35)
-    s.melody(72, "D5:4 F5:2 E5:2 D5:6 -:1 Bb4:4 A4:4 G#4:6", instr="bell",
-             gain=0.25, t1=78)
+    s.melody(71, "D5:4 F5:2 A5:1 Bb5:4 A5:2 F5:1 G#5:4 B5:2 E5:1 E5:7",
+             instr="bell", gain=0.25, t1=78)
     s.roll(76.5, 78, 8, 20, 0.3)
 
 
@@ -321,8 +325,8 @@ def sec_knife(s):
     for i in range(10):
         s.mx.add(95.25 + i * 0.5, sy.shing(), 0.55, 0.4 if i % 2 else -0.4,
                  rev=0.2)
-    s.melody(95, "E5:1 E5:1 G5:1 E5:1 B5:1 A5:1 G5:1 E5:1 "
-             "E5:1 E5:1 G5:1 E5:1 D6:2 B5:2 E5:1 G5:1 B5:1 E6:3",
+    s.melody(95, "E5:1 E5:1 G#5:1 E5:1 B5:1 A5:1 G#5:1 E5:1 "
+             "E5:1 E5:1 G#5:1 E5:1 D6:2 B5:2 E5:1 G#5:1 B5:1 E6:1",
              instr="pluck", gain=0.35, shape="saw", bright=16.0, decay=7.0)
 
 
@@ -441,7 +445,7 @@ def render():
     s = Song()
     for section in SECTIONS:
         section(s)
-    return s.mx.render(fade_out=(156.8, 158.8), peak=0.84)
+    return s.mx.render(fade_out=(156.8, 158.8), peak=0.78)
 
 
 def write_wav(path, mix):
@@ -454,8 +458,7 @@ def write_wav(path, mix):
 
 
 LAME = ["lame", "--quiet", "--noreplaygain", "-b", "160", "-q", "2",
-        "--tt", "Oar Gala", "--ta", "pelmatox", "--tl", "Oar Gala",
-        "--tc", "synthesized by tools/make_data.py"]
+        "--tt", "Oar Gala", "--ta", "pelmatox", "--tl", "Oar Gala"]
 
 
 def make(path, wav_path=None):

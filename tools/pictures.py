@@ -232,22 +232,27 @@ def pocket_knife(cv, cx, cy, s, angle, open_blade):
 
 
 def globe(cv, cx, cy, r, seed=7):
-    """A made-up planet: blue sea with green blobs as continents."""
+    """A made-up planet: blue sea with green continents from smooth
+    random noise, lit from the upper left."""
     x, y = cv.grid()
     d = np.sqrt((x - cx) ** 2 + (y - cy) ** 2)
     inside = d < r
     g = rng(seed)
-    land = np.zeros_like(d)
-    for _ in range(9):
-        bx, by = g.uniform(-0.8, 0.8) * r, g.uniform(-0.7, 0.7) * r
-        br = g.uniform(0.15, 0.38) * r
-        land += np.exp(-(((x - cx - bx) ** 2 + (y - cy - by) ** 2) / br ** 2))
+    u, v = (x - cx) / r, (y - cy) / r
+    field = np.zeros_like(d)
+    for k in range(14):
+        fx, fy = g.normal(0, 3.2, 2)
+        field += np.sin(u * fx + v * fy + g.uniform(0, 6.28)) / (1 + 0.15 * k)
+    level = np.quantile(field[inside], 0.6)
     col = np.zeros(d.shape + (3,), np.float32)
     sea = np.array(rgb("#2a7fd0"), np.float32)
     green = np.array(rgb("#4cb050"), np.float32)
-    is_land = (land > 0.6)[..., None]
-    col[:] = np.where(is_land, green, sea)
-    # shading: lit from the upper left
+    sand = np.array(rgb("#d8c080"), np.float32)
+    col[:] = sea
+    col[field > level - 0.08] = sand
+    col[field > level] = green
+    polar = np.abs(v) > 0.9
+    col[polar] = np.array(rgb("#f0f4f8"), np.float32)
     shade = np.clip(1.1 - ((x - cx + 0.4 * r) ** 2 + (y - cy + 0.4 * r) ** 2)
                     ** 0.5 / (1.8 * r), 0.35, 1.0)
     col *= shade[..., None]
@@ -722,8 +727,8 @@ def tv_hero(variant):
             scr.rect(0, 392, 640, 452, fill="#c01818")
             scr.text(28, 422, "LIVE", font("bold", 30), WHITE, anchor="lm")
             scr.rect(120, 392, 640, 452, fill="#f4f4f4")
-            scr.text(140, 422, "SIGURD SKRU: HE FIXES ANYTHING",
-                     font("bold", 28), "#101010", anchor="lm")
+            scr.text(380, 422, "SIGURD SKRU FIXES ANYTHING",
+                     font("bold", 26), "#101010", anchor="mm")
         else:
             gfx.radial(scr, 320, 200, 400, "#ffffff", 0.25, 1)
             hero_bust(scr, 300, 220, 95, "grin")
@@ -798,9 +803,11 @@ def leaders(variant):
         tones = ["#0b0f18", "#0d1119", "#0a0d16"]
         for i, (x, s) in enumerate(((400, 44), (540, 40), (300, 36))):
             silhouette(cv, x, 480, s, tones[i])
-        # a pointing arm from the nearest figure towards the screen
-        cv.thick(380, 360, 300, 250, "#0b0f18", 26)
-        cv.circle(296, 246, 16, fill="#0b0f18")
+        # the nearest figure raises an arm and points at the screen
+        arm = "#0b0f18"
+        cv.poly([(372, 392), (404, 372), (318, 262), (296, 276)], fill=arm)
+        cv.ellipse(300, 262, 18, 14, fill=arm)
+        cv.thick(296, 254, 270, 232, arm, 9)
     gfx.vignette(cv, 0.5)
     gfx.noise(cv, g, 3.0)
     return cv.finish(CARD)
@@ -987,9 +994,10 @@ def saved():
     gfx.radial(cv, 320, 250, 220, "#80a0ff", 0.5, 2)
     globe(cv, 320, 260, 120)
     # a smile and a pair of oars crossed behind
-    cv.arc(320, 250, 60, 30, 150, "#ffffff", 6)
-    cv.circle(295, 230, 7, fill=WHITE)
-    cv.circle(345, 230, 7, fill=WHITE)
+    cv.arc(320, 262, 58, 25, 155, "#1a1a2a", 7)
+    for ex in (288, 352):
+        cv.ellipse(ex, 228, 14, 18, fill=WHITE, outline="#1a1a2a", width=3)
+        cv.circle(ex + 3, 232, 7, fill="#1a1a2a")
     for _ in range(140):
         x, y = g.uniform(0, 640), g.uniform(0, 480)
         c = ["#ff4060", "#ffe040", "#40e0ff", "#80ff60", "#ff80ff"][

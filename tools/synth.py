@@ -247,19 +247,19 @@ def shing():
 # -- pitched instruments -------------------------------------------------------
 
 def bass(m, dur, bright=1.0):
-    n = int((dur + 0.06) * SR)
+    n = int((dur + 0.12) * SR)
     t = np.arange(n) / SR
     f = midi_hz(m)
     dark = osc("saw", f, n, cutoff=2.0)
     lit = osc("saw", f, n, cutoff=6.0 + 14.0 * bright)
     fe = np.exp(-t * 14)
     x = lit * fe + dark * (1 - fe)
-    x += np.sin(2 * np.pi * f * t) * 0.7
-    return x * adsr(n, 0.003, 0.25, 0.7, 0.03, dur) * 0.5
+    x += np.sin(2 * np.pi * f * t) * 0.4
+    return fade_edges(x * adsr(n, 0.003, 0.25, 0.7, 0.025, dur) * 0.5, 0.0, 0.02)
 
 
 def lead(m, dur, shape="saw", bright=12.0, vib=0.25, glide_from=None):
-    n = int((dur + 0.25) * SR)
+    n = int((dur + 0.5) * SR)
     t = np.arange(n) / SR
     f0 = midi_hz(m)
     depth = 0.006 * np.clip((t - vib) / 0.3, 0, 1)
@@ -269,7 +269,7 @@ def lead(m, dur, shape="saw", bright=12.0, vib=0.25, glide_from=None):
         f = f * (1 - np.exp(-t * 40)) + g * np.exp(-t * 40) * (f / f0)
     x = osc(shape, f, n, cutoff=bright, base_hz=f0 * 1.01)
     x += osc(shape, f * 1.004, n, cutoff=bright, base_hz=f0 * 1.02) * 0.6
-    return x * adsr(n, 0.008, 0.3, 0.75, 0.12, dur) * 0.3
+    return fade_edges(x * adsr(n, 0.008, 0.3, 0.75, 0.1, dur) * 0.3, 0.0, 0.03)
 
 
 def pluck(m, dur, shape="square", bright=10.0, decay=9.0):
@@ -280,7 +280,8 @@ def pluck(m, dur, shape="square", bright=10.0, decay=9.0):
     dark = osc(shape, f, n, cutoff=2.5)
     fe = np.exp(-t * decay * 1.5)
     x = lit * fe + dark * (1 - fe)
-    return x * np.exp(-t * decay) * adsr(n, 0.002, 1, 1, 0.03, dur) * 0.3
+    return fade_edges(x * np.exp(-t * decay) * adsr(n, 0.002, 1, 1, 0.03, dur)
+                      * 0.3, 0.0, 0.02)
 
 
 def bell(m, dur):
@@ -293,27 +294,30 @@ def bell(m, dur):
     return fade_edges(x * 0.25, 0.001, 0.05)
 
 
-def pad(ms, dur, bright=4.0, attack=0.4, release=0.8, shape="saw"):
+def pad(ms, dur, bright=4.0, attack=0.4, release=0.8, shape="saw",
+        detune=(-0.006, 0.0, 0.0065)):
     """A chord of detuned saws with a slow envelope."""
-    n = int((dur + release * 3) * SR)
+    n = int((dur + release * 4) * SR)
     x = np.zeros(n)
     for m in ms:
         f = midi_hz(m)
-        for det in (-0.006, 0.0, 0.0065):
+        for det in detune:
             x += osc(shape, f * (1 + det), n, cutoff=bright)
-    x /= max(1, len(ms)) * 2.2
-    return x * adsr(n, attack, 1.0, 1.0, release, dur) * 0.5
+    x /= max(1, len(ms)) * 1.1 * len(detune)
+    return fade_edges(x * adsr(n, attack, 1.0, 1.0, release, dur) * 0.5, 0.0,
+                      0.05)
 
 
 def brass(ms, dur):
     """A short bright chord stab."""
-    n = int((dur + 0.2) * SR)
+    n = int((dur + 0.3) * SR)
     t = np.arange(n) / SR
     x = np.zeros(n)
     for m in ms:
         f = midi_hz(m)
         x += osc("saw", f, n, cutoff=16) * (0.4 + 0.6 * np.exp(-t * 4))
-    return x / max(1, len(ms)) * adsr(n, 0.01, 0.3, 0.6, 0.08, dur) * 0.45
+    return fade_edges(x / max(1, len(ms)) * adsr(n, 0.01, 0.3, 0.6, 0.05, dur)
+                      * 0.45, 0.0, 0.02)
 
 
 def siren(dur, lo=660, hi=1320, rate=2.0):
@@ -419,10 +423,24 @@ class Mixer:
                 env[i:j] = np.minimum(env[i:j], shape[: j - i])
         return env
 
+    def _tilt(self, mix):
+        """Master EQ by FFT: cut rumble below 25 Hz, lows 3 dB down below
+        about 100 Hz, highs 3 dB up above about 2 kHz."""
+        size = 1 << int(math.ceil(math.log2(self.n)))
+        f = np.fft.rfftfreq(size, 1.0 / SR)
+        fs = np.maximum(f, 1e-3)
+        db = -3.0 / (1 + (fs / 100.0) ** 2) + 3.0 / (1 + (2000.0 / fs) ** 2)
+        g = 10 ** (db / 20) / np.sqrt(1 + (25.0 / fs) ** 8)
+        out = np.empty_like(mix)
+        for ch in range(2):
+            out[ch] = np.fft.irfft(np.fft.rfft(mix[ch], size) * g, size)[: self.n]
+        return out
+
     def render(self, fade_out=None, peak=0.84):
         """The mastered stereo mix as float in -1..1."""
         mix = self.dry + self.ducked * self._duck_env()
         mix += self._reverb() + self._delay()
+        mix = self._tilt(mix)
         # a soft limiter: loud peaks are rounded off rather than clipped
         level = np.percentile(np.abs(mix), 99.9)
         if level > 0:
