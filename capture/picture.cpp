@@ -45,17 +45,19 @@ static bool write_rows(FILE* file, png_bytep* rows, unsigned width, unsigned hei
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
+    png_set_bgr(png);
+    png_set_filler(png, 0, PNG_FILLER_AFTER);   // the fourth byte is dropped
     png_write_image(png, rows);
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return true;
 }
 
-bool picture_write_png(const char* path, const uint8_t* rgb, unsigned width, unsigned height, std::string* error)
+bool picture_write_png(const char* path, const uint8_t* bgra, unsigned width, unsigned height, std::string* error)
 {
     std::vector<png_bytep> rows(height);
-    size_t stride = (size_t)width * 3;
-    for (unsigned y = 0; y < height; y++) rows[y] = (png_bytep)(rgb + (size_t)(height - 1 - y) * stride);
+    size_t stride = (size_t)width * 4;
+    for (unsigned y = 0; y < height; y++) rows[y] = (png_bytep)(bgra + (size_t)(height - 1 - y) * stride);
 
     FILE* file = fopen(path, "wb");
     if (!file) {

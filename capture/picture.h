@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
-// rgb: width * height * 3 bytes, bottom row first as OpenGL reads them; the
-// file holds the picture upright. False with the reason in *error.
-bool picture_write_png(const char* path, const uint8_t* rgb, unsigned width, unsigned height, std::string* error);
+// bgra: width * height * 4 bytes (blue, green, red, unused), bottom row first
+// as OpenGL reads them; the file holds the picture upright, as RGB. False
+// with the reason in *error.
+bool picture_write_png(const char* path, const uint8_t* bgra, unsigned width, unsigned height, std::string* error);

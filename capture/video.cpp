@@ -71,7 +71,7 @@ std::vector<std::string> video_command(const VideoJob& job)
 {
     std::vector<std::string> a = {
         "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats",
-        "-f", "rawvideo", "-pix_fmt", "rgb24",
+        "-f", "rawvideo", "-pix_fmt", "bgra",
         "-video_size", std::to_string(job.width) + "x" + std::to_string(job.height),
         "-framerate", std::to_string(job.fps_num) + "/" + std::to_string(job.fps_den),
         "-i", "pipe:0",
@@ -81,11 +81,12 @@ std::vector<std::string> video_command(const VideoJob& job)
     } else {
         a.insert(a.end(), {"-i", "file:" + job.soundtrack});
     }
-    // BT.709 in the conversion and in the stream's tags, so that players
-    // that assume it for larger sizes show the colours that were rendered.
+    // Frames come bottom row first, as OpenGL reads them. BT.709 in the
+    // conversion and in the stream's tags, so that players that assume it
+    // for larger sizes show the colours that were rendered.
     a.insert(a.end(), {
         "-filter_complex",
-        "[0:v]scale=out_color_matrix=bt709:out_range=tv,format=yuv420p[v];" + audio_filter(job),
+        "[0:v]vflip,scale=out_color_matrix=bt709:out_range=tv,format=yuv420p[v];" + audio_filter(job),
         "-map", "[v]", "-map", "[a]",
         "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
         "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
@@ -167,11 +168,11 @@ bool video_start(const VideoJob& job, std::string* error)
     return true;
 }
 
-bool video_write_frame(const uint8_t* rgb, size_t size, bool (*stop_requested)(), std::string* error)
+bool video_write_frame(const uint8_t* frame, size_t size, bool (*stop_requested)(), std::string* error)
 {
     size_t done = 0;
     while (done < size) {
-        ssize_t n = write(pipe_fd, rgb + done, size - done);
+        ssize_t n = write(pipe_fd, frame + done, size - done);
         if (n > 0) {
             done += (size_t)n;
             continue;

@@ -31,10 +31,10 @@ std::vector<std::string> video_command(const VideoJob& job);
 
 // Starts ffmpeg. False with a one-line reason in *error.
 bool video_start(const VideoJob& job, std::string* error);
-// Writes one frame of width * height * 3 bytes, top row first. False when
+// Writes one frame of width * height * 4 bytes (BGRA), bottom row first. False when
 // ffmpeg stopped reading (it failed) or stop_requested() became true while
 // the pipe was full.
-bool video_write_frame(const uint8_t* rgb, size_t size, bool (*stop_requested)(), std::string* error);
+bool video_write_frame(const uint8_t* frame, size_t size, bool (*stop_requested)(), std::string* error);
 // Closes the pipe and waits for ffmpeg to finish the file. False, with the
 // reason, when ffmpeg failed or stop_requested() became true meanwhile.
 bool video_finish(bool (*stop_requested)(), std::string* error);
