@@ -33,7 +33,8 @@ public:
     // ("bmp", "tga", "jpeg", "png") or null when none matched, whether this
     // call decoded a new picture, and when it did not, a short reason.
     // decoded is true exactly when pixels holds a new 24- or 32-bit picture;
-    // then width, height and bits_per_pixel describe it.
+    // then width, height and bits_per_pixel describe it. Otherwise they may
+    // hold an earlier picture's values, or what this file's header said.
     const char* format;
     bool decoded;
     const char* failure;

@@ -117,7 +117,8 @@ TEST(Truncated, JpegKeepsWhatArrivedAndLeavesTheRestBlack)
     Decoding run = decode(loader, cut);
     ASSERT_TRUE(loader.decoded);
     EXPECT_TRUE(loader.truncated);
-    EXPECT_NE(run.errors.find("Premature end of JPEG file"), std::string::npos) << run.errors;
+    // libjpeg's first warning only, as its standard error manager prints it.
+    EXPECT_EQ(run.errors, "Premature end of JPEG file\n");
     EXPECT_NE(run.log.find("(jpeg) file ends early, the picture is incomplete\n"), std::string::npos);
     // The top rows (the end of the buffer) as in the whole file, the bottom
     // rows black, and at most one band of 8 rows in between.
