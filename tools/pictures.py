@@ -266,21 +266,23 @@ def globe(cv, cx, cy, r, seed=7):
 
 def star():
     """Soft white glow with a four-point sparkle on black; black is
-    transparent under the show's colour blending, so the edges fade to 0."""
+    transparent under the show's colour blending, so the edges fade to 0.
+    That blending squares the colour (source times source), so the picture
+    stores the square root of the glow it should show."""
     n = 64 * 4
     y, x = np.mgrid[0:n, 0:n].astype(np.float64)
     u = (x + 0.5) / n * 2 - 1
     v = (y + 0.5) / n * 2 - 1
     r = np.sqrt(u * u + v * v)
-    core = np.exp(-(r / 0.10) ** 2)
-    halo = np.exp(-(r / 0.32) ** 2) * 0.45
+    core = np.exp(-(r / 0.13) ** 2)
+    halo = np.exp(-(r / 0.40) ** 2) * 0.5
     rays = (np.exp(-np.abs(v) / 0.025) * np.exp(-(u / 0.75) ** 2) +
             np.exp(-np.abs(u) / 0.025) * np.exp(-(v / 0.75) ** 2)) * 0.8
     diag = (np.exp(-np.abs(u - v) / 0.03) + np.exp(-np.abs(u + v) / 0.03)) * \
         np.exp(-(r / 0.38) ** 2) * 0.3
     val = core + halo + rays + diag
     window = np.clip(1 - r ** 2, 0, 1) ** 2
-    val = np.clip(val * window, 0, 1)
+    val = np.sqrt(np.clip(val * window, 0, 1))
     # a cold blue-white tint
     img = np.stack([val * 0.92 + val ** 3 * 0.08, val * 0.96 + val ** 3 * 0.04,
                     val], -1) * 255
