@@ -417,3 +417,18 @@ TEST(CaptureCli, InterruptedCapturesLeaveNothingThatLooksFinished)
     EXPECT_EQ(list_dir(dir), (std::vector<std::string>{"data", "shots", "stderr", "stdout"}));
     remove_tree(dir);
 }
+
+// In a terminal the progress is one line redrawn in place, ended by the
+// summary on a line of its own; no 10% lines.
+TEST(CaptureCli, ProgressOnATerminalIsOneBar)
+{
+    std::string dir = make_temp_dir(true);
+    RunResult r = run_oargala_on_terminal({{"--capture", "shots/", "--fps", "10", "--size", "64x48", "--at", "5"}, dir});
+    EXPECT_TRUE(r.exited(0)) << r.out;
+    // The terminal turns each \n into \r\n.
+    EXPECT_TRUE(contains(r.out, "\r\033[Kframe 50/50  show   5.00 s  [########################]")) << r.out;
+    EXPECT_TRUE(contains(r.out, " left\r\noargala: captured 50 frames (5.00 s of show), 1 pictures in shots/")) << r.out;
+    EXPECT_FALSE(contains(r.out, "10%")) << r.out;
+    EXPECT_EQ(list_dir(dir + "/shots"), std::vector<std::string>{"frame-00050.png"});
+    remove_tree(dir);
+}

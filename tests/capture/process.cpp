@@ -13,6 +13,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <pty.h>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -108,6 +109,38 @@ RunResult run_oargala(const RunSpec& spec)
     std::string out = dir + "/stdout", err = dir + "/stderr";
     RunResult result = wait_oargala(start_oargala(spec, out, err), out, err);
     remove_tree(dir);
+    return result;
+}
+
+RunResult run_oargala_on_terminal(const RunSpec& spec)
+{
+    std::vector<std::string> args = spec.args;
+    args.insert(args.begin(), oargala_binary);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+
+    RunResult result;
+    int master = -1;
+    pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid < 0) return result;
+    if (pid == 0) {
+        if (!spec.cwd.empty() && chdir(spec.cwd.c_str()) != 0) _exit(126);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    char buf[4096];
+    for (;;) {
+        ssize_t n = read(master, buf, sizeof buf);
+        if (n > 0) {
+            result.out.append(buf, (size_t)n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        break;   // EIO once the program has gone
+    }
+    close(master);
+    waitpid(pid, &result.status, 0);
     return result;
 }
 

@@ -29,6 +29,9 @@ struct RunSpec {
 
 // Runs oargala to its end (a hang guard kills it after many minutes).
 RunResult run_oargala(const RunSpec& spec);
+// The same on a pseudo-terminal, as in a terminal window: everything it
+// prints (stdout and stderr together) lands in out.
+RunResult run_oargala_on_terminal(const RunSpec& spec);
 
 // Starts oargala; stdout and stderr go to files. wait_oargala collects it.
 pid_t start_oargala(const RunSpec& spec, const std::string& out_path, const std::string& err_path);
