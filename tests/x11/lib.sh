@@ -1,0 +1,187 @@
+# lib.sh: what the X tests share. A private X server on a display number that
+# the server picks itself (so tests can run side by side), oargala started on
+# it from the source root, polling for conditions with generous limits instead
+# of fixed sleeps, message boxes dismissed as they come (a missing picture
+# opens one), and everything cleaned up however the script ends.
+#
+# The sourcing script sets OARGALA (the program), X11_TOOL (x11_tool) and
+# SOURCE_DIR, then calls start_server xvfb|xorg and its scenarios.
+set -u
+
+X11_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+OARGALA=$(realpath "$OARGALA")
+X11_TOOL=$(realpath "$X11_TOOL")
+TMP=$(mktemp -d /tmp/oargala-x11.XXXXXX)
+SERVER_PID=""
+PROGRAM_PID=""
+WATCH_PID=""
+WINDOW=""
+EXIT_CODE=""
+PROGRAM_ENV=()
+PASSED=0
+FAILED=0
+LIMIT=${OARGALA_X11_LIMIT:-120}   # seconds any one condition may take
+
+cleanup() {
+    [ -n "$PROGRAM_PID" ] && kill -KILL "$PROGRAM_PID" 2>/dev/null
+    [ -n "$WATCH_PID" ] && kill "$WATCH_PID" 2>/dev/null
+    [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$TMP"
+}
+trap cleanup EXIT
+
+note() { echo "  $*"; }
+
+# expect DESCRIPTION COMMAND...: one check, counted.
+expect() {
+    local what=$1
+    shift
+    if "$@"; then
+        PASSED=$((PASSED + 1))
+        echo "ok: $what"
+    else
+        FAILED=$((FAILED + 1))
+        echo "FAIL: $what"
+        [ -s "$TMP/err" ] && sed 's/^/  stderr: /' "$TMP/err" | tail -n 20
+        return 1
+    fi
+}
+
+equals() { [ "$1" = "$2" ] || { note "got '$1', wanted '$2'"; return 1; }; }
+
+# wait_until SECONDS COMMAND...: polls until the command succeeds; meanwhile
+# dismisses message boxes of the running program.
+wait_until() {
+    local limit=$1
+    shift
+    local deadline=$((SECONDS + limit))
+    while ! "$@"; do
+        [ $SECONDS -ge $deadline ] && return 1
+        # A condition on a running program will not come true once it ended.
+        if [ -n "$PROGRAM_PID" ] && program_ended; then
+            note "the program has ended"
+            "$@"
+            return
+        fi
+        [ -n "$PROGRAM_PID" ] && dismiss_boxes
+        sleep 0.2
+    done
+}
+
+server_ready() {
+    [ -s "$TMP/display" ] || return 1
+    DISPLAY=":$(head -n 1 "$TMP/display")"
+    export DISPLAY
+    xdpyinfo >/dev/null 2>&1
+}
+
+start_server() {
+    rm -f "$TMP/display"
+    case $1 in
+    xvfb) Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$TMP/display" >"$TMP/server.log" 2>&1 & ;;
+    xorg) Xorg -displayfd 3 -config "$X11_DIR/xorg-dummy.conf" -noreset -nolisten tcp -logfile "$TMP/xorg.log" \
+              +extension RANDR 3>"$TMP/display" >"$TMP/server.log" 2>&1 & ;;
+    esac
+    SERVER_PID=$!
+    if ! wait_until 60 server_ready; then
+        echo "FAIL: the $1 server did not start"
+        cat "$TMP/server.log" "$TMP/xorg.log" 2>/dev/null | tail -n 30
+        exit 1
+    fi
+    echo "$1 server on $DISPLAY"
+}
+
+# start_program ARGS...: oargala in the background, from the source root,
+# with the signals a shell leaves ignored for background jobs back to default.
+start_program() {
+    EXIT_CODE=""
+    WINDOW=""
+    (cd "$SOURCE_DIR" && exec env --default-signal SDL_AUDIODRIVER=dummy "${PROGRAM_ENV[@]}" "$OARGALA" "$@") \
+        >"$TMP/out" 2>"$TMP/err" </dev/null &
+    PROGRAM_PID=$!
+}
+
+program_ended() {
+    [ -z "$PROGRAM_PID" ] && return 0
+    [ ! -e "/proc/$PROGRAM_PID" ] && return 0
+    [ "$(awk '{print $3}' "/proc/$PROGRAM_PID/stat" 2>/dev/null)" = Z ]
+}
+
+# wait_exit: waits for the program to end and sets EXIT_CODE (128 + signal
+# when a signal ended it). Kills it when it does not end in time.
+wait_exit() {
+    if ! wait_until "$LIMIT" program_ended; then
+        note "the program did not end; killing it"
+        kill -KILL "$PROGRAM_PID" 2>/dev/null
+    fi
+    wait "$PROGRAM_PID" 2>/dev/null
+    EXIT_CODE=$?
+    PROGRAM_PID=""
+}
+
+show_window_found() {
+    local w
+    for w in $(xdotool search --onlyvisible --name 'pelmatox' 2>/dev/null); do
+        WINDOW=$w
+        return 0
+    done
+    return 1
+}
+
+wait_window() {
+    wait_until "$LIMIT" show_window_found || { note "no window appeared"; return 1; }
+}
+
+title() { xdotool getwindowname "$WINDOW" 2>/dev/null; }
+
+# Message boxes are the program's other windows: take each with Return.
+# (Listed with xwininfo: xdotool's search misses windows whose name is not
+# of the STRING type, as SDL's boxes are.)
+dismiss_boxes() {
+    local id name
+    while read -r id name; do
+        case $name in *pelmatox*) continue ;; esac
+        xwininfo -id "$id" 2>/dev/null | grep -q IsViewable || continue
+        echo "  dismissing a message box: $name"
+        xdotool windowfocus "$id" key Return 2>/dev/null
+    done < <(xwininfo -root -children 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) "\(.*\)": .*/\1 \2/p')
+}
+
+# press KEY: a real key press and release (XTEST) in the show's window.
+press() { xdotool windowfocus "$WINDOW" key "$1"; }
+
+geometry() {
+    local X Y WIDTH HEIGHT SCREEN WINDOW_ID
+    eval "$(xdotool getwindowgeometry --shell "$WINDOW" | sed 's/^WINDOW=/WINDOW_ID=/')"
+    echo "${WIDTH}x${HEIGHT}+${X}+${Y}"
+}
+
+# The screen's size and the mode of the output at its origin, e.g.
+# "1024x768 1024x768".
+screen_mode() {
+    xrandr 2>/dev/null | awk '
+        /^Screen 0:/ { for (i = 1; i <= NF; i++) if ($i == "current") { size = $(i+1) "x" $(i+3); sub(",", "", size) } }
+        / connected/ { for (i = 3; i <= NF; i++) if ($i ~ /^[0-9]+x[0-9]+\+0\+0$/) { split($i, m, "+"); mode = m[1] } }
+        END { print size, mode }'
+}
+
+mode_is() { [ "$(screen_mode)" = "$1" ]; }
+
+# Screen size changes as the server reports them, however brief.
+start_watch() {
+    "$X11_TOOL" watch-screen >"$TMP/watch" 2>&1 &
+    WATCH_PID=$!
+    wait_until 30 grep -q '^ready' "$TMP/watch"
+}
+
+stop_watch() {
+    kill "$WATCH_PID" 2>/dev/null
+    wait "$WATCH_PID" 2>/dev/null
+    WATCH_PID=""
+}
+
+finish() {
+    echo "checks passed: $PASSED, failed: $FAILED"
+    [ "$FAILED" -eq 0 ]
+}
