@@ -38,14 +38,25 @@ static bool set(const char* name) { return name && *name; }
 
 static bool sdl_select(const char** why)
 {
-    if (!set(getenv("DISPLAY")) && !set(getenv("WAYLAND_DISPLAY"))) {
+    const char* x_display = getenv("DISPLAY");
+    const char* wayland_display = getenv("WAYLAND_DISPLAY");
+    if (!set(x_display) && !set(wayland_display)) {
         *why = "no display to show the window on (DISPLAY and WAYLAND_DISPLAY are unset); try --capture show.mp4";
         return false;
     }
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (!set(getenv("SDL_VIDEODRIVER"))) {
+        // Only the window systems that are there: SDL would otherwise try the
+        // others in turn, let them complain on stderr and end up on its
+        // invisible offscreen driver.
+        SDL_SetHint(SDL_HINT_VIDEODRIVER,
+                    set(x_display) && set(wayland_display) ? "x11,wayland" : set(x_display) ? "x11" : "wayland");
+    }
     if (!sdl.video) {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            snprintf(sdl.why, sizeof sdl.why, "cannot open the display: %s; try --capture show.mp4", SDL_GetError());
+            snprintf(sdl.why, sizeof sdl.why,
+                     "no display to show the window on (cannot open display \"%s\": %s); try --capture show.mp4",
+                     set(x_display) ? x_display : wayland_display, SDL_GetError());
             *why = sdl.why;
             return false;
         }

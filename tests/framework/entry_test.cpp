@@ -92,6 +92,12 @@ TEST(Entry, NoDisplayRefusesTheShowInOneLine)
                   "oargala: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
                   "try --capture show.mp4\n");
     }
+    // A display that cannot be opened.
+    ProgramRun run = run_oargala("", "DISPLAY=:7919");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(count_lines(run.err), 1) << run.err;
+    EXPECT_EQ(run.err.rfind("oargala: no display to show the window on (cannot open display \":7919\"", 0), 0u)
+        << run.err;
     // SDL's invisible drivers count as no display either.
     for (const char* driver : {"offscreen", "dummy"}) {
         ProgramRun run = run_oargala("--windowed", std::string("DISPLAY=:0 SDL_VIDEODRIVER=") + driver);
