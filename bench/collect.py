@@ -37,7 +37,9 @@ def log(text):
 
 
 def run_timed(argv, timeout):
-    """Runs argv; returns (exit code, wall seconds, peak RSS in MB, stdout, stderr)."""
+    """Runs argv; returns (exit code, wall seconds, peak RSS in MB, stdout, stderr).
+    The CPU seconds of the run (user and system, with its children) are left
+    in run_timed.cpu."""
     start = time.monotonic()
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         proc = subprocess.Popen(argv, stdout=out, stderr=err, stdin=subprocess.DEVNULL)
@@ -52,6 +54,7 @@ def run_timed(argv, timeout):
                 break
             time.sleep(0.02)
         wall = time.monotonic() - start
+        run_timed.cpu = usage.ru_utime + usage.ru_stime
         proc.returncode = os.waitstatus_to_exitcode(status)
         out.seek(0)
         err.seek(0)
@@ -142,6 +145,7 @@ def run_decode(build, quick):
         entry = {"error": b.get("error_message") if b.get("error_occurred") else None}
         if not entry["error"]:
             entry["ms"] = b["real_time"] * scale[b["time_unit"]]
+            entry["cpu_ms"] = b["cpu_time"] * scale[b["time_unit"]]
         if "max_diff" in b:
             entry["max_diff"] = b["max_diff"]
         rows[name] = entry
@@ -195,6 +199,7 @@ def run_frames(build, size):
         return None
     r = results[-1]
     r["process_peak_mb"] = rss
+    r["cpu_per_frame_ms"] = r["cpu_s"] * 1e3 / max(1, r["frames"])
     return r
 
 
@@ -206,14 +211,14 @@ def run_capture(build):
         log("capture: the whole show to MP4 at 60 fps")
         video = os.path.join(scratch, "show.mp4")
         code, wall, rss, out, err = run_timed([binary, "--capture", video], 1800)
-        result["video"] = {"code": code, "wall_s": wall, "peak_mb": rss,
+        result["video"] = {"code": code, "wall_s": wall, "peak_mb": rss, "cpu_s": run_timed.cpu,
                            "bytes": os.path.getsize(video) if os.path.exists(video) else 0,
                            "error": err.strip().splitlines()[-1] if code != 0 and err.strip() else ""}
         log("capture: the whole show simulated, one picture written (--at 158)")
         frames = os.path.join(scratch, "frames") + "/"
         os.makedirs(frames, exist_ok=True)
         code, wall, rss, out, err = run_timed([binary, "--capture", frames, "--at", "158"], 1800)
-        result["frames"] = {"code": code, "wall_s": wall, "peak_mb": rss,
+        result["frames"] = {"code": code, "wall_s": wall, "peak_mb": rss, "cpu_s": run_timed.cpu,
                             "error": err.strip().splitlines()[-1] if code != 0 and err.strip() else ""}
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
@@ -227,6 +232,7 @@ def summary_rows(decode, startup, frames, capture):
     if decode:
         ratio, ours, stb = decode_ratio(decode["rows"])
         figure = (f"{ours['ms']:.1f} ms ours, {stb['ms']:.1f} ms stb_image: {ratio:.2f} ×"
+                  f" (CPU time {ours['cpu_ms'] / stb['cpu_ms']:.2f} ×)"
                   if ratio is not None else "n/a (" + str((ours or {}).get("error") or "no pictures") + ")")
     else:
         figure = "not measured"
@@ -298,7 +304,8 @@ def write_results(path, machine, renderer, decode, startup, frames, capture, not
         keys = [("total_ms", "to first frame"), ("exec_ms", "exec and libraries"), ("window_ms", "window and GL context"),
                 ("decode_ms", "decoding"), ("upload_ms", "texture upload"), ("init_other_ms", "rest of start-up"),
                 ("frame_ms", "first frame"), ("rest_ms", "all but decoding and upload"),
-                ("decode_alone_ms", "decoding alone (check)"), ("peak_rss_mb", "peak memory at first frame (MB)")]
+                ("decode_alone_ms", "decoding alone (check)"), ("cpu_ms", "CPU time to first frame, all threads"),
+                ("peak_rss_mb", "peak memory at first frame (MB)")]
         rows = [(label, fmt(median([r[k] for r in startup]), 1), fmt(min(r[k] for r in startup), 1),
                  fmt(max(r[k] for r in startup), 1)) for k, label in keys]
         out += [table(["Part (ms)", "median", "min", "max"], rows), "",
@@ -338,13 +345,13 @@ def write_results(path, machine, renderer, decode, startup, frames, capture, not
         rows = []
         for size, r in frames.items():
             if not r:
-                rows.append((size, "failed", "", "", "", "", "", ""))
+                rows.append((size, "failed", "", "", "", "", "", "", ""))
                 continue
             rows.append((size, r["frames"] if not r["stopped_by_limit"] else f"{r['frames']} (show did not end)",
                          fmt(r["median_ms"], 2), fmt(r["p99_ms"], 2), fmt(r["max_ms"], 2), fmt(r["mean_ms"], 2),
-                         fmt(r["wall_s"], 1), fmt(r["peak_rss_mb"], 0)))
-        out += [table(["Surface", "frames", "median (ms)", "99th pct (ms)", "max (ms)", "mean (ms)", "wall (s)",
-                       "peak memory (MB)"], rows), ""]
+                         fmt(r["cpu_per_frame_ms"], 2), fmt(r["wall_s"], 1), fmt(r["peak_rss_mb"], 0)))
+        out += [table(["Surface", "frames", "median (ms)", "99th pct (ms)", "max (ms)", "mean (ms)",
+                       "CPU per frame (ms, all threads)", "wall (s)", "peak memory (MB)"], rows), ""]
         for size, r in frames.items():
             if r:
                 parts = ", ".join(f"{i * 10}s {a:.2f}/{b:.1f}" for i, (a, b) in enumerate(r["per_10s"]))
@@ -361,13 +368,15 @@ def write_results(path, machine, renderer, decode, startup, frames, capture, not
         v = capture.get("video")
         if v:
             rows.append(("whole show to MP4, 60 fps", v["code"], fmt(v["wall_s"], 1),
-                         fmt(v["wall_s"] / SHOW_SECONDS, 3) + " ×", fmt(v["peak_mb"], 0),
+                         fmt(v["wall_s"] / SHOW_SECONDS, 3) + " ×", fmt(v["cpu_s"], 1), fmt(v["peak_mb"], 0),
                          v["error"] or f"{v['bytes'] / 1e6:.1f} MB video"))
         f_ = capture.get("frames")
         if f_:
             rows.append(("whole show simulated, one PNG at 158 s", f_["code"], fmt(f_["wall_s"], 1),
-                         fmt(f_["wall_s"] / SHOW_SECONDS, 3) + " ×", fmt(f_["peak_mb"], 0), f_["error"]))
-        out += [table(["Run", "exit", "wall (s)", "of 159 s", "peak memory (MB)", "note"], rows), ""]
+                         fmt(f_["wall_s"] / SHOW_SECONDS, 3) + " ×", fmt(f_["cpu_s"], 1), fmt(f_["peak_mb"], 0),
+                         f_["error"]))
+        out += [table(["Run", "exit", "wall (s)", "of 159 s", "CPU (s, with ffmpeg)", "peak memory (MB, largest process)",
+                       "note"], rows), ""]
     else:
         out += ["Not measured.", ""]
 
@@ -389,16 +398,26 @@ def main():
         parser.error("unknown part: " + ", ".join(sorted(parts - set(all_parts))))
 
     machine = machine_info(args.build)
-    notes = []
-    if os.getloadavg()[0] > 0.5:
-        notes.append(f"load average {os.getloadavg()[0]:.2f} when the run started")
+    # Other work on the machine skews every wall time here: note the load
+    # average (1 minute) before each part.
+    loads = []
+
+    def note_load(part):
+        loads.append(f"{part} {os.getloadavg()[0]:.1f}")
+
+    note_load("decode")
     decode = run_decode(args.build, args.quick) if "decode" in parts else None
+    note_load("startup")
     startup = run_startup(args.build, args.quick) if "startup" in parts else None
     frames = {}
     if "frames" in parts:
         for size in ("640x480", "1920x1080"):
+            note_load("frames " + size)
             frames[size] = run_frames(args.build, size)
+    note_load("capture")
     capture = run_capture(args.build) if "capture" in parts else None
+    note_load("end")
+    notes = ["load average before each part (2 cores; above about 0.5 the wall times suffer): " + ", ".join(loads)]
 
     renderer = "unknown"
     for r in (startup or []) + [f for f in frames.values() if f]:

@@ -62,6 +62,15 @@ static double now_ms()
     return (double)t.tv_sec * 1e3 + (double)t.tv_nsec / 1e6;
 }
 
+// User and system time of every thread of the process so far.
+static double cpu_seconds()
+{
+    rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return (double)(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           (double)(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 static double peak_rss_mb()
 {
     rusage usage;
@@ -140,6 +149,7 @@ static Mode mode;
 static int result_fd = 1;
 static unsigned surface_w = 640, surface_h = 480;
 static double t_main, t_init_start, t_init_end, t_previous, t_first_frame;
+static double first_frame_cpu;   // seconds of CPU time up to the first frame
 static std::vector<double> frame_ms;   // frame n at index n - 1
 static bool stopped_by_limit = false;
 static std::string renderer, gl_version;
@@ -225,6 +235,7 @@ static void report_first_frame()
     json += ",\"decode_alone_ms\":" + number(decode_alone);
     json += ",\"decode_alone_pictures\":" + std::to_string(decoded);
     json += ",\"peak_rss_mb\":" + number(peak_rss_mb());
+    json += ",\"cpu_ms\":" + number(first_frame_cpu * 1e3);
     json += ",\"renderer\":" + quoted(renderer) + ",\"gl_version\":" + quoted(gl_version) + "}";
     print_result(json);
 }
@@ -253,6 +264,7 @@ static void report_frames(int code)
     json += ",\"max_ms\":" + number(sorted.empty() ? 0 : sorted.back());
     json += ",\"mean_ms\":" + number(frame_ms.empty() ? 0 : total / (double)frame_ms.size());
     json += ",\"wall_s\":" + number((now_ms() - t_main) / 1e3);
+    json += ",\"cpu_s\":" + number(cpu_seconds());
     json += ",\"init_ms\":" + number(t_init_end - t_init_start);
     json += ",\"first_frame_ms\":" + number(t_first_frame - t_main);
     json += ",\"peak_rss_mb\":" + number(peak_rss_mb());
@@ -277,6 +289,7 @@ static void on_present()
     t_previous = t;
     if (frame_ms.size() == 1) {
         t_first_frame = t;
+        first_frame_cpu = cpu_seconds();
         if (mode == MODE_FIRST_FRAME) {
             report_first_frame();
             _exit(0);   // only the first frame was wanted
