@@ -1,7 +1,7 @@
 // interactive_test.cpp: the real program in a window on a real (virtual) X
 // server, with SDL's disk audio driver writing what would reach the sound
 // card to a file: the soundtrack must really play while the loading scene
-// shows. Starts its own Xvfb on a display it picks, runs `oargala --windowed` in
+// shows. Starts its own Xvfb on a free display, runs `oargala --windowed` in
 // a directory with a complete data/ folder (a missing picture would stop
 // start-up at a modal box), waits for sound in the file, then presses Escape.
 #include "show_support.h"
@@ -107,27 +107,44 @@ TEST(Interactive, SoundtrackPlaysDuringTheLoadingScene)
     if (probe.err.find("not built yet") != std::string::npos) GTEST_SKIP() << probe.err;
     EXPECT_EQ(probe.status, 1) << probe.err;
 
-    // Xvfb picks a free display itself and writes its number to the pipe
-    // once it accepts clients.
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    fflush(nullptr);
-    pid_t xvfb_pid = fork();
-    if (xvfb_pid == 0) {
+    // Our own Xvfb on a display of our own: tried from a number that differs
+    // between runs, so that tests running at the same time (which may also
+    // start servers) do not meet; a taken display makes Xvfb exit at once.
+    // Xvfb writes the display number to the pipe once it accepts clients.
+    std::string name;
+    pid_t xvfb_pid = -1;
+    for (int display = 100 + getpid() % 300, tries = 0; tries < 50 && name.empty(); display++, tries++) {
+        if (exists("/tmp/.X" + std::to_string(display) + "-lock") ||
+            exists("/tmp/.X11-unix/X" + std::to_string(display)))
+            continue;
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        fflush(nullptr);
+        xvfb_pid = fork();
+        if (xvfb_pid == 0) {
+            close(ready[0]);
+            if (dup2(ready[1], 3) < 0) _exit(98);
+            if (!freopen((dir / "xvfb.log").c_str(), "w", stderr)) _exit(99);
+            std::string arg = ":" + std::to_string(display);
+            execlp("Xvfb", "Xvfb", arg.c_str(), "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                   (char*)nullptr);
+            _exit(97);
+        }
+        close(ready[1]);
+        // The whole line: Xvfb ends itself when it cannot finish writing it.
+        std::string number;
+        char c;
+        while (read(ready[0], &c, 1) == 1 && c != '\n') number += c;
         close(ready[0]);
-        if (dup2(ready[1], 3) < 0) _exit(98);
-        if (!freopen((dir / "xvfb.log").c_str(), "w", stderr)) _exit(99);
-        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-               (char*)nullptr);
-        _exit(97);
+        if (!number.empty()) {
+            name = ":" + number;
+        } else {
+            waitpid(xvfb_pid, nullptr, 0);
+            xvfb_pid = -1;
+        }
     }
+    ASSERT_FALSE(name.empty()) << read_text_file(dir / "xvfb.log");
     ProcessGuard xvfb(xvfb_pid);
-    close(ready[1]);
-    char number[16] = {};
-    ssize_t got = read(ready[0], number, sizeof number - 1);
-    close(ready[0]);
-    ASSERT_GT(got, 0) << read_text_file(dir / "xvfb.log");
-    std::string name = ":" + std::to_string(atoi(number));
 
     std::string raw = dir / "audio.raw";
     ProcessGuard show(spawn({OARGALA_BINARY, "--windowed"}, dir.path,
@@ -144,7 +161,9 @@ TEST(Interactive, SoundtrackPlaysDuringTheLoadingScene)
         heard = exists(raw) && has_sound(raw);
         if (show.wait(0) >= 0) break;   // ended early: a failure, shown below
     }
-    EXPECT_TRUE(heard) << "the written audio is silent\n" << read_text_file(dir / "show.log.err");
+    EXPECT_TRUE(heard) << "the written audio is silent (display " << name << ")\n"
+                       << read_text_file(dir / "xvfb.log")
+                       << read_text_file(dir / "show.log.err");
 
     // Escape ends the show with exit code 0.
     ChildResult key = run_program({"/usr/bin/xdotool", "search", "--name", "Oar Gala", "key", "Escape"}, dir.path,
