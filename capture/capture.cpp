@@ -26,6 +26,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <string>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -51,7 +52,7 @@ uint64_t capture_frame_at(uint64_t microseconds, uint32_t fps_num, uint32_t fps_
     return n ? n : 1;
 }
 
-enum CapturePhase { PHASE_IDLE, PHASE_RUNNING, PHASE_DONE };
+enum CapturePhase { PHASE_IDLE, PHASE_RUNNING, PHASE_DONE, PHASE_FAILED };
 
 static struct {
     CapturePhase phase = PHASE_IDLE;
@@ -127,7 +128,7 @@ static void end_bar()
 static void fail(const std::string& reason)
 {
     if (cap.phase != PHASE_RUNNING) return;
-    cap.phase = PHASE_DONE;
+    cap.phase = PHASE_FAILED;
     end_bar();
     remove_output();
     fprintf(stderr, "oargala: capture failed: %s; nothing was kept\n", reason.c_str());
@@ -141,7 +142,7 @@ static void stop_if_requested()
     int sig = stop_signal;
     if (!sig) return;
     if (cap.phase == PHASE_RUNNING) {
-        cap.phase = PHASE_DONE;
+        cap.phase = PHASE_FAILED;
         end_bar();
         remove_output();
         fprintf(stderr, "oargala: capture interrupted by %s; removed what it had written\n", strsignal(sig));
