@@ -142,6 +142,7 @@ void demo_init(const char*)
     // message box count against the loading scene.
     demo_start_time = platform_milliseconds();
 
+    static_assert(TEXTURE_COUNT == 33, "one path argument per slot below");
     const char* const* p = texture_paths;
     image_loader->load_textures(texture_table, TEXTURE_COUNT,
         p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8], p[9], p[10],
