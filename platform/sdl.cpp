@@ -10,6 +10,10 @@
 // mode is refused it would stretch to the desktop while the picture stays
 // 640x480.
 //
+// Message boxes are SDL's own (on X11 they need the server's core fonts, as
+// in Debian's xfonts-base); where no box can be shown, the message goes to
+// stderr as "CAPTION: TEXT" instead of getting lost.
+//
 // Refuses to run where nobody could see the window: no DISPLAY and no
 // WAYLAND_DISPLAY, or SDL picking its offscreen or dummy driver.
 // SDL leaves SIGINT and SIGTERM alone (they end the process as usual, after
@@ -187,8 +191,15 @@ static void sdl_message_box(const char* caption, const char* text, PlatformMessa
     Uint32 flags = icon == PLATFORM_ICON_EXCLAMATION   ? SDL_MESSAGEBOX_WARNING
                    : icon == PLATFORM_ICON_INFORMATION ? SDL_MESSAGEBOX_INFORMATION
                                                        : 0;
+    // A window manager keeps the full-screen window above every ordinary
+    // window, the box included: the show would seem to hang behind a box
+    // nobody sees. So it steps down while the box is up.
+    bool on_top = sdl.window && (SDL_GetWindowFlags(sdl.window) & SDL_WINDOW_ALWAYS_ON_TOP);
+    if (on_top) SDL_SetWindowAlwaysOnTop(sdl.window, SDL_FALSE);
     // No owner window; returns once the box is dismissed.
-    if (SDL_ShowSimpleMessageBox(flags, caption ? caption : "", text ? text : "", nullptr) != 0) {
+    int shown = SDL_ShowSimpleMessageBox(flags, caption ? caption : "", text ? text : "", nullptr);
+    if (on_top) SDL_SetWindowAlwaysOnTop(sdl.window, SDL_TRUE);
+    if (shown != 0) {
         // No box could be shown: the message must still reach someone.
         fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
         fflush(stderr);

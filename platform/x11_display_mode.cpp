@@ -201,7 +201,8 @@ bool x11_display_mode_change(unsigned width, unsigned height, unsigned bits)
     RRCrtc crtc = output->crtc;
     XRRFreeOutputInfo(output);
     if (already || !wanted) {
-        // Already showing that mode: nothing to change and nothing to put back.
+        // Already in that mode (nothing to change, nothing to put back), or
+        // the output has no such mode.
         XRRFreeCrtcInfo(desktop);
         XRRFreeScreenResources(resources);
         XCloseDisplay(display);
@@ -260,8 +261,9 @@ bool x11_display_mode_change(unsigned width, unsigned height, unsigned bits)
         if (info) XRRFreeCrtcInfo(info);
         if (now) {
             // The restore goes out with the newest configuration time.
-            XRRFreeScreenResources(xm.resources);
+            XRRScreenResources* before = xm.resources;
             xm.resources = now;
+            XRRFreeScreenResources(before);
         }
     }
     XSetErrorHandler(previous_handler);

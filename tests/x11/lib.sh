@@ -14,6 +14,7 @@ X11_TOOL=$(realpath "$X11_TOOL")
 TMP=$(mktemp -d /tmp/oargala-x11.XXXXXX)
 SERVER_PID=""
 PROGRAM_PID=""
+LAST_PROGRAM=""
 WATCH_PID=""
 WINDOW=""
 EXIT_CODE=""
@@ -23,7 +24,7 @@ FAILED=0
 LIMIT=${OARGALA_X11_LIMIT:-120}   # seconds any one condition may take
 
 cleanup() {
-    [ -n "$PROGRAM_PID" ] && kill -KILL "$PROGRAM_PID" 2>/dev/null
+    end_program
     [ -n "$WATCH_PID" ] && kill "$WATCH_PID" 2>/dev/null
     [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null
     wait 2>/dev/null
@@ -60,9 +61,9 @@ wait_until() {
         [ $SECONDS -ge $deadline ] && return 1
         # A condition on a running program will not come true once it ended.
         if [ -n "$PROGRAM_PID" ] && program_ended; then
+            "$@" && return 0
             note "the program has ended"
-            "$@"
-            return
+            return 1
         fi
         [ -n "$PROGRAM_PID" ] && dismiss_boxes
         sleep 0.2
@@ -94,12 +95,30 @@ start_server() {
 
 # start_program ARGS...: oargala in the background, from the source root,
 # with the signals a shell leaves ignored for background jobs back to default.
+# In a session of its own, so that end_program also ends the processes it
+# leaves behind (SDL shows each message box from a child process, which
+# outlives a killed program and keeps its window on the screen).
 start_program() {
+    end_program
     EXIT_CODE=""
     WINDOW=""
-    (cd "$SOURCE_DIR" && exec env --default-signal SDL_AUDIODRIVER=dummy "${PROGRAM_ENV[@]}" "$OARGALA" "$@") \
+    (cd "$SOURCE_DIR" && exec setsid env --default-signal SDL_AUDIODRIVER=dummy "${PROGRAM_ENV[@]}" "$OARGALA" "$@") \
         >"$TMP/out" 2>"$TMP/err" </dev/null &
     PROGRAM_PID=$!
+    LAST_PROGRAM=$PROGRAM_PID
+}
+
+# Ends what is left of the last program: itself (after a failed check) and
+# whatever it started.
+end_program() {
+    if [ -n "$PROGRAM_PID" ]; then
+        kill -KILL "$PROGRAM_PID" 2>/dev/null
+        wait "$PROGRAM_PID" 2>/dev/null
+        PROGRAM_PID=""
+    fi
+    [ -n "${LAST_PROGRAM:-}" ] && kill -KILL -- "-$LAST_PROGRAM" 2>/dev/null
+    LAST_PROGRAM=""
+    return 0
 }
 
 program_ended() {
@@ -118,11 +137,13 @@ wait_exit() {
     wait "$PROGRAM_PID" 2>/dev/null
     EXIT_CODE=$?
     PROGRAM_PID=""
+    end_program
 }
 
 show_window_found() {
     local w
-    for w in $(xdotool search --onlyvisible --name 'pelmatox' 2>/dev/null); do
+    # The window of this run of the program, not one of an earlier run's.
+    for w in $(xdotool search --all --onlyvisible --pid "$PROGRAM_PID" --name 'pelmatox' 2>/dev/null); do
         WINDOW=$w
         return 0
     done
@@ -152,7 +173,7 @@ dismiss_boxes() {
 press() { xdotool windowfocus "$WINDOW" key "$1"; }
 
 geometry() {
-    local X Y WIDTH HEIGHT SCREEN WINDOW_ID
+    local X="" Y="" WIDTH="" HEIGHT="" SCREEN="" WINDOW_ID=""
     eval "$(xdotool getwindowgeometry --shell "$WINDOW" | sed 's/^WINDOW=/WINDOW_ID=/')"
     echo "${WIDTH}x${HEIGHT}+${X}+${Y}"
 }
