@@ -5,8 +5,9 @@ same table goes into the README), then the details of each part.
 
 Run from the source root (the show reads data/ from the working directory).
 Parts: decode (bench_decode, Google Benchmark, ours against stb_image),
-startup and frames (bench_show), capture (oargala --capture, timed here, peak
-memory from wait4). Needs only the Python standard library."""
+startup and frames (bench_show), draw (bench_draw: what the pieces of a frame
+cost the renderer), capture (oargala --capture, timed here, peak memory from
+wait4). Needs only the Python standard library."""
 
 import argparse
 import datetime
@@ -170,6 +171,27 @@ def decode_ratio(rows):
     return ours["ms"] / stb["ms"], ours, stb
 
 
+def run_draw(build, quick):
+    """bench_draw at both surface sizes: {size: {case: ms per frame}}."""
+    result = {}
+    for size in ("640x480", "1920x1080"):
+        log(f"drawing: one frame's pieces at {size}")
+        out_json = os.path.join(build, f"bench_draw_{size}.json")
+        argv = [os.path.join(build, "bench", "bench_draw"), "--size", size, "--benchmark_out=" + out_json,
+                "--benchmark_out_format=json"]
+        argv += ["--benchmark_min_time=0.1"] if quick else ["--benchmark_min_time=0.5"]
+        code, _, _, _, err = run_timed(argv, 900)
+        if code != 0 or not os.path.exists(out_json):
+            log(f"bench_draw {size} failed ({code}): {err.strip()[-500:]}")
+            continue
+        with open(out_json) as f:
+            data = json.load(f)
+        scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
+        result[size] = {b["name"].split("/")[0]: b["real_time"] * scale[b["time_unit"]]
+                        for b in data["benchmarks"] if not b.get("error_occurred")}
+    return result
+
+
 # ---- start-up, frames, capture ----------------------------------------------
 def run_startup(build, quick):
     runs = 3 if quick else 7
@@ -282,7 +304,7 @@ def table(header, rows):
     return "\n".join(lines)
 
 
-def write_results(path, machine, renderer, decode, startup, frames, capture, notes):
+def write_results(path, machine, renderer, decode, startup, frames, draw, capture, notes):
     out = ["# Benchmark results", "",
            "Written by `bench/run.sh` (do not edit by hand). Targets are for 2 cores with Mesa llvmpipe.", "",
            f"- Date: {machine['date']}, commit {machine['commit']}",
@@ -340,23 +362,37 @@ def write_results(path, machine, renderer, decode, startup, frames, capture, not
 
     out += ["## Frames", "",
             "Wall time of every frame of the whole show (glFinish before each reading), headless, 60 fps frame"
-            " clock. Per 10 s of show time: median / max in ms.", ""]
+            " clock. CPU: the process's CPU time (all threads, llvmpipe's included) during a frame, less"
+            " sensitive to other work on the machine than wall time. Per 10 s of show time: median wall / max"
+            " wall / median CPU, in ms.", ""]
     if frames:
         rows = []
         for size, r in frames.items():
             if not r:
-                rows.append((size, "failed", "", "", "", "", "", "", ""))
+                rows.append((size, "failed", "", "", "", "", "", "", "", ""))
                 continue
             rows.append((size, r["frames"] if not r["stopped_by_limit"] else f"{r['frames']} (show did not end)",
                          fmt(r["median_ms"], 2), fmt(r["p99_ms"], 2), fmt(r["max_ms"], 2), fmt(r["mean_ms"], 2),
-                         fmt(r["cpu_per_frame_ms"], 2), fmt(r["wall_s"], 1), fmt(r["peak_rss_mb"], 0)))
+                         fmt(r["cpu_median_ms"], 2), fmt(r["cpu_p99_ms"], 2), fmt(r["wall_s"], 1),
+                         fmt(r["peak_rss_mb"], 0)))
         out += [table(["Surface", "frames", "median (ms)", "99th pct (ms)", "max (ms)", "mean (ms)",
-                       "CPU per frame (ms, all threads)", "wall (s)", "peak memory (MB)"], rows), ""]
+                       "CPU median (ms)", "CPU 99th pct (ms)", "wall (s)", "peak memory (MB)"], rows), ""]
         for size, r in frames.items():
             if r:
-                parts = ", ".join(f"{i * 10}s {a:.2f}/{b:.1f}" for i, (a, b) in enumerate(r["per_10s"]))
+                parts = ", ".join(f"{i * 10}s {a:.2f}/{b:.1f}/{c:.2f}" for i, (a, b, c) in enumerate(r["per_10s"]))
                 out += [f"- {size}: {parts}"]
         out.append("")
+    else:
+        out += ["Not measured.", ""]
+
+    out += ["## Drawing", "",
+            "What one frame's pieces cost the renderer: the clear alone, then clear and one full-screen 512x512"
+            " picture through draw_quad, in the state the scenes use (depth test on unless said, linear"
+            " filtering unless said). Wall time per frame with glFinish, in ms.", ""]
+    if draw:
+        sizes = list(draw.keys())
+        cases = list(draw[sizes[0]].keys())
+        out += [table(["Case"] + sizes, [[c] + [fmt(draw[s].get(c), 2) for s in sizes] for c in cases]), ""]
     else:
         out += ["Not measured.", ""]
 
@@ -390,9 +426,9 @@ def main():
     parser.add_argument("--build", default="build-bench")
     parser.add_argument("--out", default="bench/results.md")
     parser.add_argument("--quick", action="store_true")
-    parser.add_argument("parts", nargs="*", help="decode, startup, frames, capture (default: all)")
+    parser.add_argument("parts", nargs="*", help="decode, startup, frames, draw, capture (default: all)")
     args = parser.parse_args()
-    all_parts = ["decode", "startup", "frames", "capture"]
+    all_parts = ["decode", "startup", "frames", "draw", "capture"]
     parts = set(args.parts or all_parts)
     if parts - set(all_parts):
         parser.error("unknown part: " + ", ".join(sorted(parts - set(all_parts))))
@@ -414,6 +450,8 @@ def main():
         for size in ("640x480", "1920x1080"):
             note_load("frames " + size)
             frames[size] = run_frames(args.build, size)
+    note_load("draw")
+    draw = run_draw(args.build, args.quick) if "draw" in parts else None
     note_load("capture")
     capture = run_capture(args.build) if "capture" in parts else None
     note_load("end")
@@ -424,7 +462,7 @@ def main():
         renderer = f"{r['renderer']}, {r['gl_version']}"
     if args.quick:
         notes.append("quick run (--quick): fewer repetitions")
-    text = write_results(args.out, machine, renderer, decode, startup, frames, capture, notes)
+    text = write_results(args.out, machine, renderer, decode, startup, frames, draw, capture, notes)
     print(text)
 
 

@@ -151,6 +151,8 @@ static unsigned surface_w = 640, surface_h = 480;
 static double t_main, t_init_start, t_init_end, t_previous, t_first_frame;
 static double first_frame_cpu;   // seconds of CPU time up to the first frame
 static std::vector<double> frame_ms;   // frame n at index n - 1
+static std::vector<double> frame_cpu_ms;   // CPU time of all threads during frame n
+static double cpu_previous;
 static bool stopped_by_limit = false;
 static std::string renderer, gl_version;
 
@@ -165,6 +167,7 @@ static void bench_init(const char* title)
     glFinish();
     t_init_end = now_ms();
     t_previous = t_init_end;
+    cpu_previous = cpu_seconds();
 }
 
 static void print_result(const std::string& json)
@@ -263,19 +266,27 @@ static void report_frames(int code)
     json += ",\"p99_ms\":" + number(percentile(sorted, 0.99));
     json += ",\"max_ms\":" + number(sorted.empty() ? 0 : sorted.back());
     json += ",\"mean_ms\":" + number(frame_ms.empty() ? 0 : total / (double)frame_ms.size());
+    std::vector<double> cpu_sorted = frame_cpu_ms;
+    std::sort(cpu_sorted.begin(), cpu_sorted.end());
+    json += ",\"cpu_median_ms\":" + number(percentile(cpu_sorted, 0.5));
+    json += ",\"cpu_p99_ms\":" + number(percentile(cpu_sorted, 0.99));
     json += ",\"wall_s\":" + number((now_ms() - t_main) / 1e3);
     json += ",\"cpu_s\":" + number(cpu_seconds());
     json += ",\"init_ms\":" + number(t_init_end - t_init_start);
     json += ",\"first_frame_ms\":" + number(t_first_frame - t_main);
     json += ",\"peak_rss_mb\":" + number(peak_rss_mb());
-    // Where the slow frames are: the median and maximum of each 10 s of show time.
+    // Where the slow frames are: for each 10 s of show time, the median and
+    // maximum wall time and the median CPU time of a frame.
     json += ",\"per_10s\":[";
     size_t span = 10 * frame_rate;
     for (size_t begin = 0; begin < frame_ms.size(); begin += span) {
-        std::vector<double> part(frame_ms.begin() + begin,
-                                 frame_ms.begin() + std::min(frame_ms.size(), begin + span));
+        size_t end = std::min(frame_ms.size(), begin + span);
+        std::vector<double> part(frame_ms.begin() + begin, frame_ms.begin() + end);
+        std::vector<double> cpu(frame_cpu_ms.begin() + begin, frame_cpu_ms.begin() + end);
         std::sort(part.begin(), part.end());
-        json += std::string(begin ? "," : "") + "[" + number(percentile(part, 0.5)) + "," + number(part.back()) + "]";
+        std::sort(cpu.begin(), cpu.end());
+        json += std::string(begin ? "," : "") + "[" + number(percentile(part, 0.5)) + "," + number(part.back()) +
+                "," + number(percentile(cpu, 0.5)) + "]";
     }
     json += "],\"renderer\":" + quoted(renderer) + ",\"gl_version\":" + quoted(gl_version) + "}";
     print_result(json);
@@ -287,6 +298,9 @@ static void on_present()
     double t = now_ms();
     frame_ms.push_back(t - t_previous);
     t_previous = t;
+    double cpu = cpu_seconds();
+    frame_cpu_ms.push_back((cpu - cpu_previous) * 1e3);
+    cpu_previous = cpu;
     if (frame_ms.size() == 1) {
         t_first_frame = t;
         first_frame_cpu = cpu_seconds();
