@@ -16,6 +16,7 @@ struct SoundStream {
 // or its own default) or the one named, and the mixer on it. False when there
 // is no usable output device.
 bool mixer_open_device(const char* driver, int output_rate);
+void mixer_close_device();
 // Decodes enough of the file to know SDL_mixer can play it. Null when not.
 _Mix_Music* mixer_load(const char* path);
 // Starts the music once, in the background. False when SDL_mixer refuses.

@@ -26,6 +26,12 @@ bool mixer_open_device(const char* driver, int output_rate)
     return true;
 }
 
+void mixer_close_device()
+{
+    Mix_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
 _Mix_Music* mixer_load(const char* path) { return Mix_LoadMUS(path); }
 
 bool mixer_play(_Mix_Music* music)

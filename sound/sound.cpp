@@ -23,7 +23,8 @@ enum {
 };
 
 static SoundBackend selected = SOUND_BACKEND_MIXER;
-static bool initialised;
+static bool initialised;   // sound_init succeeded
+static bool device_open;   // some device is open: the real one, or the silent stand-in
 static int error_code;
 
 void sound_select(SoundBackend backend)
@@ -46,7 +47,15 @@ bool sound_init(int output_rate, int max_channels, unsigned)
     // The recording backend never plays, but decoding with SDL_mixer needs an
     // opened device: it takes SDL's dummy driver, which exists everywhere.
     const char* driver = selected == SOUND_BACKEND_RECORDING ? "dummy" : nullptr;
-    if (!mixer_open_device(driver, output_rate)) return fail(SOUND_ERR_INIT);
+    if (device_open) mixer_close_device();   // the silent stand-in of a failed init
+    device_open = mixer_open_device(driver, output_rate);
+    if (!device_open) {
+        // No usable output device. The failure is reported, and the show is
+        // told once: the soundtrack still opens and plays, into SDL's dummy
+        // driver, instead of every later call failing for want of a device.
+        device_open = mixer_open_device("dummy", output_rate);
+        return fail(SOUND_ERR_INIT);
+    }
     initialised = true;
     error_code = SOUND_OK;
     return true;
@@ -56,7 +65,7 @@ int sound_get_error() { return error_code; }
 
 SoundStream* sound_stream_open_file(const char* path, unsigned, int length)
 {
-    if (!initialised) {
+    if (!device_open) {
         fail(SOUND_ERR_NOT_INITIALISED);
         return nullptr;
     }
@@ -90,7 +99,7 @@ SoundStream* sound_stream_open_file(const char* path, unsigned, int length)
 int sound_stream_play(int channel, SoundStream* stream)
 {
     int code = SOUND_OK;
-    if (!initialised)
+    if (!device_open)
         code = SOUND_ERR_NOT_INITIALISED;
     else if (!stream || channel < SOUND_FREE_CHANNEL)
         code = SOUND_ERR_INVALID_PARAM;

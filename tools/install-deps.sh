@@ -13,7 +13,7 @@ show_packages=(
 test_packages=(
   "${show_packages[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
-  xvfb xauth xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xdotool libx11-dev
+  xvfb xauth xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xfonts-base xdotool libx11-dev libxrandr-dev
   clang libclang-rt-14-dev
 )
 

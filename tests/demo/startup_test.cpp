@@ -134,7 +134,7 @@ TEST(Startup, UndecodableSoundtrack)
 TEST(Startup, NoSoundDevice)
 {
     // The real backend with a driver that has no device: the failed start is
-    // reported, then the stream cannot be opened without it; the show goes on.
+    // reported once, and the show goes on silently.
     TempDir dir;
     write_show_data(dir.path, true);
     ChildResult result = run_in_child([&] {
@@ -147,8 +147,7 @@ TEST(Startup, NoSoundDevice)
     });
     EXPECT_CHILD_STATUS(result, 0);
     EXPECT_EQ(result.err,
-              "ZUZORE RO DODAZED: Error initializing output device.\n"
-              "ZUZORE RO DODAZED: This command failed because FSOUND_Init was not called\n");
+              "ZUZORE RO DODAZED: Error initializing output device.\n");
     EXPECT_NE(result.out.find("init returned"), std::string::npos);
 }
 
