@@ -434,8 +434,21 @@ def main():
         parser.error("unknown part: " + ", ".join(sorted(parts - set(all_parts))))
 
     machine = machine_info(args.build)
-    # Other work on the machine skews every wall time here: note the load
-    # average (1 minute) before each part.
+    # Other work on the machine skews every wall time here. The benchmarks run
+    # at the highest priority where that is allowed (root), so that other
+    # processes mostly wait while they run, and the load average (1 minute)
+    # before each part is noted. With the kernel's autogroups, a process's
+    # nice value only counts within its session: the session's group gets
+    # the same priority.
+    priority = "normal priority"
+    try:
+        os.setpriority(os.PRIO_PROCESS, 0, -20)
+        priority = "nice -20"
+        with open("/proc/self/autogroup", "w") as f:
+            f.write("-20")
+        priority += " (and its autogroup)"
+    except OSError:
+        pass
     loads = []
 
     def note_load(part):
@@ -455,7 +468,7 @@ def main():
     note_load("capture")
     capture = run_capture(args.build) if "capture" in parts else None
     note_load("end")
-    notes = ["load average before each part (2 cores; above about 0.5 the wall times suffer): " + ", ".join(loads)]
+    notes = [f"run at {priority}; load average before each part (2 cores): " + ", ".join(loads)]
 
     renderer = "unknown"
     for r in (startup or []) + [f for f in frames.values() if f]:
