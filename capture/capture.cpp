@@ -338,7 +338,7 @@ static void on_present()
             cap.video_started = true;
         }
         read_back();
-        if (!video_write_frame(cap.pixels.data(), cap.pixels.size(), stop_requested, &error)) {
+        if (!video_write_frame(&cap.pixels, stop_requested, &error)) {
             stop_if_requested();
             fail(error);
             platform_exit(1);

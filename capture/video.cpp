@@ -1,18 +1,23 @@
 // video.cpp: the ffmpeg process of a video capture: its command line, the
-// frame pipe, and waiting for it. One capture per process, so the process id
-// and the pipe are statics.
-// Depends on POSIX: posix_spawnp, pipe2, waitpid, kill.
+// frame pipe with the thread that writes to it, and waiting for ffmpeg. One
+// capture per process, so the process id, the pipe and the thread are statics.
+// Depends on POSIX: posix_spawnp, pipe2, waitpid, kill; std::thread.
 #include "video.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -109,18 +114,100 @@ static std::string describe_status(int status)
     return "ffmpeg failed";
 }
 
-// Waits for ffmpeg; false when interrupted by a stop request.
+// Waits for ffmpeg, looking at stop_requested every few milliseconds (a
+// signal may have gone to another thread and interrupt nothing here). False
+// when a stop was requested first.
 static bool wait_ffmpeg(int* status, bool (*stop_requested)())
 {
-    while (waitpid(ffmpeg_pid, status, 0) < 0) {
-        if (errno != EINTR) {
-            *status = 0;
-            break;
-        }
+    for (;;) {
+        pid_t r = waitpid(ffmpeg_pid, status, WNOHANG);
+        if (r == ffmpeg_pid || (r < 0 && errno != EINTR)) break;
         if (stop_requested && stop_requested()) return false;
+        usleep(5000);
     }
     ffmpeg_pid = 0;
     return true;
+}
+
+// ---- the writer thread --------------------------------------------------------
+// ffmpeg reads a frame only once it has encoded the previous one, and a frame
+// is larger than the pipe, so a plain write would hold the renderer until
+// then. One frame is handed to this thread instead, which writes it while the
+// next frame renders: rendering and encoding overlap.
+
+static std::thread writer;
+static std::mutex writer_mutex;
+static std::condition_variable writer_wake;     // a frame is pending, or quit
+static std::condition_variable writer_done;     // the pending frame is written
+static std::vector<uint8_t> pending;
+static bool has_pending, writer_quit, writer_failed;
+static int writer_errno;
+
+static void writer_main()
+{
+    std::unique_lock<std::mutex> lock(writer_mutex);
+    for (;;) {
+        writer_wake.wait(lock, [] { return has_pending || writer_quit; });
+        if (!has_pending) return;
+        lock.unlock();
+        const uint8_t* data = pending.data();
+        size_t size = pending.size(), done = 0;
+        int error = 0;
+        while (done < size) {
+            ssize_t n = write(pipe_fd, data + done, size - done);
+            if (n > 0) {
+                done += (size_t)n;
+            } else if (n < 0 && errno != EINTR) {
+                error = errno;
+                break;
+            }
+        }
+        lock.lock();
+        has_pending = false;
+        if (error) {
+            writer_failed = true;
+            writer_errno = error;
+        }
+        writer_done.notify_all();
+        if (error) return;
+    }
+}
+
+// Waits until the writer has no frame in hand. False when a stop was
+// requested first.
+static bool wait_writer_idle(bool (*stop_requested)())
+{
+    std::unique_lock<std::mutex> lock(writer_mutex);
+    while (has_pending) {
+        if (stop_requested && stop_requested()) return false;
+        writer_done.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+static void join_writer()
+{
+    {
+        std::lock_guard<std::mutex> lock(writer_mutex);
+        writer_quit = true;
+    }
+    writer_wake.notify_all();
+    if (writer.joinable()) writer.join();
+}
+
+// After the writer failed: why, with ffmpeg's own exit status when it is gone.
+static std::string writer_failure(bool (*stop_requested)(), bool* interrupted)
+{
+    join_writer();
+    close(pipe_fd);
+    pipe_fd = -1;
+    if (writer_errno != EPIPE) return std::string("cannot write frames to ffmpeg: ") + strerror(writer_errno);
+    int status = 0;
+    if (!wait_ffmpeg(&status, stop_requested)) {
+        *interrupted = true;
+        return "interrupted";
+    }
+    return describe_status(status) + " and stopped reading frames";
 }
 
 bool video_start(const VideoJob& job, std::string* error)
@@ -165,51 +252,58 @@ bool video_start(const VideoJob& job, std::string* error)
     }
     ffmpeg_pid = pid;
     pipe_fd = fds[1];
+    writer_failed = false;
+    writer_quit = false;
+    has_pending = false;
+    // The writer takes no signals: they are for the main thread, which
+    // decides what to do, and a write is never cut short by one.
+    sigset_t blocked, previous;
+    sigemptyset(&blocked);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&blocked, sig);
+    pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+    writer = std::thread(writer_main);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return true;
 }
 
-bool video_write_frame(const uint8_t* frame, size_t size, bool (*stop_requested)(), std::string* error)
+bool video_write_frame(std::vector<uint8_t>* frame, bool (*stop_requested)(), std::string* error)
 {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = write(pipe_fd, frame + done, size - done);
-        if (n > 0) {
-            done += (size_t)n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR) {
-            if (stop_requested && stop_requested()) {
-                *error = "interrupted";
-                return false;
-            }
-            continue;
-        }
-        if (n < 0 && errno == EPIPE) {
-            // ffmpeg has gone: its exit status says why.
-            close(pipe_fd);
-            pipe_fd = -1;
-            int status = 0;
-            if (!wait_ffmpeg(&status, stop_requested)) {
-                *error = "interrupted";
-                return false;
-            }
-            *error = describe_status(status) + " and stopped reading frames";
-            return false;
-        }
-        *error = std::string("cannot write frames to ffmpeg: ") + strerror(errno);
+    if (!wait_writer_idle(stop_requested)) {
+        *error = "interrupted";
         return false;
     }
+    std::unique_lock<std::mutex> lock(writer_mutex);
+    if (writer_failed) {
+        lock.unlock();
+        bool interrupted = false;
+        *error = writer_failure(stop_requested, &interrupted);
+        return false;
+    }
+    pending.swap(*frame);
+    has_pending = true;
+    lock.unlock();
+    writer_wake.notify_all();
     return true;
 }
 
 bool video_finish(bool (*stop_requested)(), std::string* error)
 {
-    if (pipe_fd >= 0) close(pipe_fd);
-    pipe_fd = -1;
     if (ffmpeg_pid <= 0) {
         *error = "ffmpeg is not running";
         return false;
     }
+    if (!wait_writer_idle(stop_requested)) {
+        *error = "interrupted";
+        return false;
+    }
+    if (writer_failed) {
+        bool interrupted = false;
+        *error = writer_failure(stop_requested, &interrupted);
+        return false;
+    }
+    join_writer();
+    close(pipe_fd);
+    pipe_fd = -1;
     int status = 0;
     if (!wait_ffmpeg(&status, stop_requested)) {
         *error = "interrupted";
@@ -222,10 +316,12 @@ bool video_finish(bool (*stop_requested)(), std::string* error)
 
 void video_abort()
 {
+    // ffmpeg goes first: a write the writer is blocked in then fails at once.
+    if (ffmpeg_pid > 0) kill(ffmpeg_pid, SIGKILL);
+    join_writer();
     if (pipe_fd >= 0) close(pipe_fd);
     pipe_fd = -1;
     if (ffmpeg_pid <= 0) return;
-    kill(ffmpeg_pid, SIGKILL);
     int status = 0;
     while (waitpid(ffmpeg_pid, &status, 0) < 0 && errno == EINTR) {
     }

@@ -31,13 +31,16 @@ std::vector<std::string> video_command(const VideoJob& job);
 
 // Starts ffmpeg. False with a one-line reason in *error.
 bool video_start(const VideoJob& job, std::string* error);
-// Writes one frame of width * height * 4 bytes (BGRA), bottom row first. False when
+// Hands one frame of width * height * 4 bytes (BGRA, bottom row first) to
+// the writer thread, once it has written the previous one, and gives the
+// caller that previous frame's buffer back in *frame to fill next. False when
 // ffmpeg stopped reading (it failed) or stop_requested() became true while
-// the pipe was full.
-bool video_write_frame(const uint8_t* frame, size_t size, bool (*stop_requested)(), std::string* error);
-// Closes the pipe and waits for ffmpeg to finish the file. False, with the
-// reason, when ffmpeg failed or stop_requested() became true meanwhile.
+// waiting.
+bool video_write_frame(std::vector<uint8_t>* frame, bool (*stop_requested)(), std::string* error);
+// Waits for the last frame to be written, closes the pipe and waits for
+// ffmpeg to finish the file. False, with the reason, when ffmpeg failed or
+// stop_requested() became true meanwhile.
 bool video_finish(bool (*stop_requested)(), std::string* error);
-// Stops ffmpeg at once (SIGKILL) and waits for it. Safe to call when it was
-// never started or has already finished.
+// Stops ffmpeg at once (SIGKILL), then the writer thread, and waits for both.
+// Safe to call when they never started or have already finished.
 void video_abort();
