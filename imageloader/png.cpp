@@ -29,6 +29,11 @@ void decode_png(ImageLoader* loader, FILE* file, int index)
     }
     png_set_sig_bytes(png, 0);
     png_set_user_limits(png, IMAGE_MAX_SIDE, IMAGE_MAX_SIDE);
+#if defined(PNG_SET_OPTION_SUPPORTED) && defined(PNG_IGNORE_ADLER32)
+    // Every chunk's CRC still catches damaged data; zlib's own checksum on top
+    // of it costs about a tenth of the decoding time.
+    png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
     uint8_t* volatile picture = nullptr;
 
     if (setjmp(png_jmpbuf(png))) {
