@@ -8,6 +8,7 @@
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+#include <GL/gl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -116,7 +117,12 @@ static void headless_set_window_title(const char* title)
 static void headless_swap_buffers()
 {
     if (hl.present_hook) hl.present_hook();
-    if (hl.display != EGL_NO_DISPLAY) eglSwapBuffers(hl.display, hl.surface);
+    if (hl.display == EGL_NO_DISPLAY) return;
+    // A pbuffer has nothing to present, and Mesa's swap then flushes nothing:
+    // without this, llvmpipe queues frame after frame that nobody reads back
+    // (hundreds of MB over a capture with --at).
+    glFlush();
+    eglSwapBuffers(hl.display, hl.surface);
 }
 
 static void headless_destroy_context()
