@@ -119,9 +119,9 @@ TEST(CaptureCli, RunTimeFailuresGiveOneLineExitCode1AndLeaveNothing)
     // ffmpeg failing half-way: it may write only 64 KiB (the limit is
     // inherited), so the system stops it and oargala's next frame meets a
     // broken pipe.
-    RunSpec spec = {{"--capture", "show.mp4", "--fps", "10", "--size", "320x240"}, dir};
-    spec.file_size_limit = 64 * 1024;
-    r = run_oargala(spec);
+    RunSetup setup = {{"--capture", "show.mp4", "--fps", "10", "--size", "320x240"}, dir};
+    setup.file_size_limit = 64 * 1024;
+    r = run_oargala(setup);
     EXPECT_TRUE(r.exited(1)) << r.err;
     EXPECT_TRUE(contains(r.err, "oargala: capture failed: ffmpeg")) << r.err;
     EXPECT_TRUE(contains(r.err, "nothing was kept")) << r.err;

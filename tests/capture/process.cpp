@@ -36,9 +36,9 @@ std::string RunResult::first_err_line() const
     return err.substr(0, end);
 }
 
-pid_t start_oargala(const RunSpec& spec, const std::string& out_path, const std::string& err_path)
+pid_t start_oargala(const RunSetup& setup, const std::string& out_path, const std::string& err_path)
 {
-    std::vector<std::string> args = spec.args;
+    std::vector<std::string> args = setup.args;
     args.insert(args.begin(), oargala_binary);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
@@ -50,11 +50,11 @@ pid_t start_oargala(const RunSpec& spec, const std::string& out_path, const std:
         std::string entry = *e;
         std::string name = entry.substr(0, entry.find('='));
         bool replaced = false;
-        for (const std::string& s : spec.env)
+        for (const std::string& s : setup.env)
             if (s.substr(0, s.find('=')) == name) replaced = true;
         if (!replaced) env_strings.push_back(entry);
     }
-    for (const std::string& s : spec.env) env_strings.push_back(s);
+    for (const std::string& s : setup.env) env_strings.push_back(s);
     // A picture cache on disk is not what these tests look at.
     env_strings.push_back("MESA_SHADER_CACHE_DISABLE=true");
     std::vector<char*> envp;
@@ -70,9 +70,9 @@ pid_t start_oargala(const RunSpec& spec, const std::string& out_path, const std:
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
-        if (!spec.cwd.empty() && chdir(spec.cwd.c_str()) != 0) _exit(126);
-        if (spec.file_size_limit >= 0) {
-            rlimit limit = {(rlim_t)spec.file_size_limit, (rlim_t)spec.file_size_limit};
+        if (!setup.cwd.empty() && chdir(setup.cwd.c_str()) != 0) _exit(126);
+        if (setup.file_size_limit >= 0) {
+            rlimit limit = {(rlim_t)setup.file_size_limit, (rlim_t)setup.file_size_limit};
             setrlimit(RLIMIT_FSIZE, &limit);
             rlimit no_core = {0, 0};
             setrlimit(RLIMIT_CORE, &no_core);
@@ -103,18 +103,18 @@ RunResult wait_oargala(pid_t pid, const std::string& out_path, const std::string
     return result;
 }
 
-RunResult run_oargala(const RunSpec& spec)
+RunResult run_oargala(const RunSetup& setup)
 {
     std::string dir = make_temp_dir(false);
     std::string out = dir + "/stdout", err = dir + "/stderr";
-    RunResult result = wait_oargala(start_oargala(spec, out, err), out, err);
+    RunResult result = wait_oargala(start_oargala(setup, out, err), out, err);
     remove_tree(dir);
     return result;
 }
 
-RunResult run_oargala_on_terminal(const RunSpec& spec)
+RunResult run_oargala_on_terminal(const RunSetup& setup)
 {
-    std::vector<std::string> args = spec.args;
+    std::vector<std::string> args = setup.args;
     args.insert(args.begin(), oargala_binary);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
@@ -125,7 +125,7 @@ RunResult run_oargala_on_terminal(const RunSpec& spec)
     pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
     if (pid < 0) return result;
     if (pid == 0) {
-        if (!spec.cwd.empty() && chdir(spec.cwd.c_str()) != 0) _exit(126);
+        if (!setup.cwd.empty() && chdir(setup.cwd.c_str()) != 0) _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }

@@ -17,24 +17,24 @@ struct RunResult {
     std::string first_err_line() const;
 };
 
-struct RunSpec {
+struct RunSetup {
     std::vector<std::string> args;     // after the program name
     std::string cwd;
     std::vector<std::string> env;      // "NAME=value" set on top of ours
     long file_size_limit = -1;         // RLIMIT_FSIZE in bytes, -1: unchanged
 
-    RunSpec(std::vector<std::string> args_, std::string cwd_, std::vector<std::string> env_ = {})
+    RunSetup(std::vector<std::string> args_, std::string cwd_, std::vector<std::string> env_ = {})
         : args(std::move(args_)), cwd(std::move(cwd_)), env(std::move(env_)) {}
 };
 
 // Runs oargala to its end (a hang guard kills it after many minutes).
-RunResult run_oargala(const RunSpec& spec);
+RunResult run_oargala(const RunSetup& setup);
 // The same on a pseudo-terminal, as in a terminal window: everything it
 // prints (stdout and stderr together) lands in out.
-RunResult run_oargala_on_terminal(const RunSpec& spec);
+RunResult run_oargala_on_terminal(const RunSetup& setup);
 
 // Starts oargala; stdout and stderr go to files. wait_oargala collects it.
-pid_t start_oargala(const RunSpec& spec, const std::string& out_path, const std::string& err_path);
+pid_t start_oargala(const RunSetup& setup, const std::string& out_path, const std::string& err_path);
 RunResult wait_oargala(pid_t pid, const std::string& out_path, const std::string& err_path);
 
 // Polls until condition holds (true) or the hang guard gives up (false).
