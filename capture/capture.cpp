@@ -31,7 +31,6 @@
 #include <unistd.h>
 #include <vector>
 
-static const char* const show_title = "pelmatox - Oar Gala (BUY V1@GRA)";
 static const uint64_t show_end_ms = 159000;
 
 uint64_t capture_frame_ms(uint64_t n, uint32_t fps_num, uint32_t fps_den)
@@ -483,15 +482,7 @@ int capture_run_with(const Options& options, WindowCallback init_callback, Windo
 
     // Full screen as the show itself runs: the headless backend changes no
     // display mode and the title stays put.
-    GlWindow* window = new GlWindow(640, 480, 32, 16, 1, show_title, "");
-    demo_window = window;
-    window->init_callback = init_callback;
-    window->frame_callback = frame_callback;
-    try {
-        window->run();
-    } catch (const char* text) {
-        platform_message_box("ERROR!", text, PLATFORM_ICON_EXCLAMATION);
-    }
+    run_demo_window(1, init_callback, frame_callback);
     // The show never returns from run by itself: it ends the process. Here
     // start-up failed (a message said why) or it stopped early.
     stop_if_requested();

@@ -166,3 +166,22 @@ void GlWindow::run()
     has_context = false;
     has_window = false;
 }
+
+int run_demo_window(int32_t full, WindowCallback init, WindowCallback frame)
+{
+    // Never freed: the window lives until the process ends.
+    GlWindow* window = new GlWindow(640, 480, 32, 16, full, "pelmatox - Oar Gala (BUY V1@GRA)", "");
+    demo_window = window;
+    window->init_callback = init;
+    window->frame_callback = frame;
+    int code = 0;
+    try {
+        window->run();
+    } catch (const char* text) {
+        platform_restore_display_mode();
+        platform_message_box(error_caption, text, PLATFORM_ICON_EXCLAMATION);
+        code = 1;
+    }
+    platform_restore_display_mode();
+    return code;
+}

@@ -58,5 +58,13 @@ public:
 
 extern GlWindow* demo_window;
 
+// The show's one window, as the entry and the capture build it: 640x480, 32
+// colour bits, 16 depth bits, the show's title, an empty command line. Stores
+// it in demo_window and runs it; an error text thrown by a callback is shown
+// in an "ERROR!" box. Puts the display mode back afterwards (run returns
+// early after a start-up failure). Returns the entry's exit code: 0, or 1
+// when an error text was caught.
+int run_demo_window(int32_t full, WindowCallback init, WindowCallback frame);
+
 // The frame rate last measured by update_timer (see frame_timer.cpp).
 extern double last_fps;

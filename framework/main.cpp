@@ -11,8 +11,6 @@
 #include <cstdio>
 #include <string>
 
-static const char* const show_title = "pelmatox - Oar Gala (BUY V1@GRA)";
-
 int main(int argc, char** argv)
 {
     Options options;
@@ -36,18 +34,5 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    GlWindow* window = new GlWindow(640, 480, 32, 16, options.windowed ? 0 : 1, show_title, "");
-    demo_window = window;
-    window->init_callback = demo_init;
-    window->frame_callback = demo_frame;
-    try {
-        window->run();
-    } catch (const char* text) {
-        platform_restore_display_mode();
-        platform_message_box("ERROR!", text, PLATFORM_ICON_EXCLAMATION);
-        return 1;
-    }
-    // Also after a start-up failure inside run, which returns early.
-    platform_restore_display_mode();
-    return 0;
+    return run_demo_window(options.windowed ? 0 : 1, demo_init, demo_frame);
 }
