@@ -1,6 +1,6 @@
 // sdl.cpp: the interactive backend on SDL2. One window with an OpenGL
 // compatibility context (GLX or EGL, as SDL chooses), raw key and close
-// events, modal message boxes, SDL's clocks.
+// events, modal message boxes; the system clocks of system_clock.h.
 //
 // Full screen: on X11 a real display-mode change through XRandR
 // (x11_display_mode.cpp), then a borderless, always-on-top window at (0, 0)
@@ -21,6 +21,7 @@
 // Depends on: SDL2, x11_display_mode.cpp.
 #include "backend.h"
 #include "sdl_keys.h"
+#include "system_clock.h"
 #include "x11_display_mode.h"
 
 #include <SDL.h>
@@ -206,9 +207,6 @@ static void sdl_message_box(const char* caption, const char* text, PlatformMessa
     }
 }
 
-static uint32_t sdl_milliseconds() { return (uint32_t)SDL_GetTicks64(); }
-static int64_t sdl_counter() { return (int64_t)SDL_GetPerformanceCounter(); }
-static int64_t sdl_counter_frequency() { return (int64_t)SDL_GetPerformanceFrequency(); }
 
 const PlatformBackendFunctions platform_sdl_functions = {
     sdl_select,
@@ -226,7 +224,7 @@ const PlatformBackendFunctions platform_sdl_functions = {
     sdl_viewport,
     sdl_poll_event,
     sdl_message_box,
-    sdl_milliseconds,
-    sdl_counter,
-    sdl_counter_frequency,
+    system_milliseconds,
+    system_counter,
+    system_counter_frequency,
 };
