@@ -4,7 +4,7 @@
 #include "capture/capture.h"
 #include "demo/demo.h"
 #include "framework/glwindow.h"
-#include "framework/options.h"
+#include "app/options.h"
 #include "imageloader/tools.h"
 #include "platform/platform.h"
 
@@ -24,7 +24,7 @@ int main(int argc, char** argv)
     case RUN_VERSION: fputs(version_text, stdout); return 0;
     case RUN_DECODE: return decode_command(options.decode_input.c_str(), options.decode_output.c_str());
     case RUN_CHECK_DATA: return check_data_command();
-    case RUN_CAPTURE: return capture_run(options);
+    case RUN_CAPTURE: return capture_run(options.capture);
     case RUN_SHOW: break;
     }
 

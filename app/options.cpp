@@ -53,7 +53,7 @@ static bool parse_unsigned(const char* text, const char* end, uint64_t* out)
     return true;
 }
 
-static bool parse_fps(const char* text, Options* options)
+static bool parse_fps(const char* text, CaptureSettings* settings)
 {
     const char* slash = strchr(text, '/');
     const char* end = text + strlen(text);
@@ -63,20 +63,20 @@ static bool parse_fps(const char* text, Options* options)
     if (num == 0 || den == 0) return false;
     // Between 1 and 1000 frames per second.
     if (num < den || num > 1000 * den) return false;
-    options->fps_num = (uint32_t)num;
-    options->fps_den = (uint32_t)den;
+    settings->fps_num = (uint32_t)num;
+    settings->fps_den = (uint32_t)den;
     return true;
 }
 
-static bool parse_size(const char* text, Options* options)
+static bool parse_size(const char* text, CaptureSettings* settings)
 {
     const char* x = strchr(text, 'x');
     if (!x) return false;
     uint64_t w = 0, h = 0;
     if (!parse_unsigned(text, x, &w) || !parse_unsigned(x + 1, text + strlen(text), &h)) return false;
     if (w < 16 || h < 16 || w > max_capture_side || h > max_capture_side) return false;
-    options->width = (unsigned)w;
-    options->height = (unsigned)h;
+    settings->width = (unsigned)w;
+    settings->height = (unsigned)h;
     return true;
 }
 
@@ -95,7 +95,7 @@ static bool parse_time(const char* text, const char* end, uint64_t* microseconds
     return true;
 }
 
-static bool parse_at(const char* text, Options* options, std::string* error)
+static bool parse_at(const char* text, CaptureSettings* settings, std::string* error)
 {
     const char* p = text;
     while (true) {
@@ -110,7 +110,7 @@ static bool parse_at(const char* text, Options* options, std::string* error)
             *error = "--at: " + std::string(p, end) + " is past the end of the show (159 s)";
             return false;
         }
-        options->at_microseconds.push_back(us);
+        settings->at_microseconds.push_back(us);
         if (!comma) return true;
         p = comma + 1;
     }
@@ -168,23 +168,23 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
             options->decode_output = argv[++i];
         } else if (!strcmp(arg, "--capture")) {
             if (!set_mode(RUN_CAPTURE, arg) || !value_of(i, arg, &value)) return false;
-            options->capture_output = value;
+            options->capture.output = value;
         } else if (!strcmp(arg, "--fps")) {
             if (!value_of(i, arg, &value)) return false;
-            if (!parse_fps(value, options)) {
+            if (!parse_fps(value, &options->capture)) {
                 *error = std::string("--fps: '") + value + "' is not a frame rate from 1 to 1000 (N or N/D)";
                 return false;
             }
             fps_given = true;
         } else if (!strcmp(arg, "--size")) {
             if (!value_of(i, arg, &value)) return false;
-            if (!parse_size(value, options)) {
+            if (!parse_size(value, &options->capture)) {
                 *error = std::string("--size: '") + value + "' is not a size WxH from 16x16 to 8192x8192";
                 return false;
             }
             size_given = true;
         } else if (!strcmp(arg, "--at")) {
-            if (!value_of(i, arg, &value) || !parse_at(value, options, error)) return false;
+            if (!value_of(i, arg, &value) || !parse_at(value, &options->capture, error)) return false;
             at_given = true;
         } else {
             *error = std::string("unknown option '") + arg + "'";
@@ -201,18 +201,18 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
         return false;
     }
     if (options->mode == RUN_CAPTURE) {
-        const std::string& out = options->capture_output;
+        const std::string& out = options->capture.output;
         struct stat st;
         bool is_dir = !out.empty() && (out.back() == '/' || (stat(out.c_str(), &st) == 0 && S_ISDIR(st.st_mode)));
         if (is_dir) {
-            options->capture_kind = CAPTURE_FRAMES;
+            options->capture.kind = CAPTURE_FRAMES;
         } else if (ends_with(out, ".mp4") || ends_with(out, ".mkv")) {
-            options->capture_kind = CAPTURE_VIDEO;
+            options->capture.kind = CAPTURE_VIDEO;
             if (at_given) {
                 *error = "--at goes with a folder of pictures (DIR/), not with a video file";
                 return false;
             }
-            if (options->width % 2 || options->height % 2) {
+            if (options->capture.width % 2 || options->capture.height % 2) {
                 *error = "--size: a video needs an even width and height";
                 return false;
             }

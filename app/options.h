@@ -1,10 +1,11 @@
-// options.h: the command line of oargala. Only the entry reads it; the
-// GlWindow itself always gets an empty command-line string.
+// options.h: the command line of oargala. Only the entry reads it and hands
+// each part the settings it needs; the GlWindow itself always gets an empty
+// command-line string. Depends on capture/ for the capture's settings.
 #pragma once
 
-#include <cstdint>
+#include "capture/capture.h"
+
 #include <string>
-#include <vector>
 
 enum RunMode {
     RUN_SHOW,        // the show in a window (full screen unless --windowed)
@@ -15,17 +16,11 @@ enum RunMode {
     RUN_CAPTURE,     // --capture OUT
 };
 
-enum CaptureKind { CAPTURE_VIDEO, CAPTURE_FRAMES };
-
 struct Options {
     RunMode mode = RUN_SHOW;
     bool windowed = false;
     std::string decode_input, decode_output;
-    std::string capture_output;
-    CaptureKind capture_kind = CAPTURE_VIDEO;
-    uint32_t fps_num = 60, fps_den = 1;
-    unsigned width = 640, height = 480;
-    std::vector<uint64_t> at_microseconds;   // --at show times, in microseconds
+    CaptureSettings capture;
 };
 
 extern const char* const usage_text;

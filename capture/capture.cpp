@@ -375,7 +375,7 @@ static void on_present()
 // The output can be written: a video's temporary file is made now (ffmpeg
 // writes over it), a pictures folder is made when missing and tried with a
 // file. Returns false after printing why.
-static bool prepare_output(const Options& options)
+static bool prepare_output()
 {
     if (cap.kind == CAPTURE_VIDEO) {
         cap.partial = cap.output + ".partial";
@@ -388,7 +388,7 @@ static bool prepare_output(const Options& options)
         close(fd);
         return true;
     }
-    cap.dir = options.capture_output;
+    cap.dir = cap.output;
     if (cap.dir.back() != '/') cap.dir += '/';
     struct stat st;
     if (stat(cap.dir.c_str(), &st) != 0) {
@@ -410,25 +410,25 @@ static bool prepare_output(const Options& options)
     return true;
 }
 
-int capture_run(const Options& options)
+int capture_run(const CaptureSettings& settings)
 {
-    return capture_run_with(options, demo_init, demo_frame);
+    return capture_run_with(settings, demo_init, demo_frame);
 }
 
-int capture_run_with(const Options& options, WindowCallback init_callback, WindowCallback frame_callback)
+int capture_run_with(const CaptureSettings& settings, WindowCallback init_callback, WindowCallback frame_callback)
 {
     cap.start_ns = now_ns();
-    cap.kind = options.capture_kind;
-    cap.output = options.capture_output;
-    cap.width = options.width;
-    cap.height = options.height;
-    cap.fps_num = options.fps_num;
-    cap.fps_den = options.fps_den;
+    cap.kind = settings.kind;
+    cap.output = settings.output;
+    cap.width = settings.width;
+    cap.height = settings.height;
+    cap.fps_num = settings.fps_num;
+    cap.fps_den = settings.fps_den;
     cap.show_frames = capture_frame_count(cap.fps_num, cap.fps_den);
     cap.planned = cap.show_frames;
 
-    if (cap.kind == CAPTURE_FRAMES && !options.at_microseconds.empty()) {
-        for (uint64_t us : options.at_microseconds) {
+    if (cap.kind == CAPTURE_FRAMES && !settings.at_microseconds.empty()) {
+        for (uint64_t us : settings.at_microseconds) {
             uint64_t n = capture_frame_at(us, cap.fps_num, cap.fps_den);
             if (n > cap.show_frames) {
                 uint64_t last_ms = capture_frame_ms(cap.show_frames, cap.fps_num, cap.fps_den);
@@ -450,7 +450,7 @@ int capture_run_with(const Options& options, WindowCallback init_callback, Windo
                         "pictures do not (--capture DIR/)\n");
         return 1;
     }
-    if (!prepare_output(options)) return 1;
+    if (!prepare_output()) return 1;
 
     const char* why = "";
     if (!platform_select(PLATFORM_BACKEND_HEADLESS, &why)) {

@@ -13,19 +13,31 @@
 #pragma once
 
 #include "framework/glwindow.h"
-#include "framework/options.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
-// Runs the whole capture that the options ask for. Returns only on failure
+enum CaptureKind { CAPTURE_VIDEO, CAPTURE_FRAMES };
+
+// What to capture, as the command line asked for it.
+struct CaptureSettings {
+    std::string output;                      // OUT.mp4 / OUT.mkv, or a folder
+    CaptureKind kind = CAPTURE_VIDEO;
+    uint32_t fps_num = 60, fps_den = 1;
+    unsigned width = 640, height = 480;
+    std::vector<uint64_t> at_microseconds;   // --at show times (pictures only)
+};
+
+// Runs the whole capture that the settings ask for. Returns only on failure
 // (1, with a line on stderr) or for an argument that the parser could not
 // judge alone (2); a finished capture ends the process with exit code 0.
-int capture_run(const Options& options);
+int capture_run(const CaptureSettings& settings);
 
 // The same with other callbacks in place of the show's (tests). The capture
 // ends when frame_callback ends the process through platform_exit, or after
 // the last frame of the show's 159 s, or after the last --at frame.
-int capture_run_with(const Options& options, WindowCallback init_callback, WindowCallback frame_callback);
+int capture_run_with(const CaptureSettings& settings, WindowCallback init_callback, WindowCallback frame_callback);
 
 // The millisecond-clock reading at which frame n is drawn.
 uint64_t capture_frame_ms(uint64_t n, uint32_t fps_num, uint32_t fps_den);

@@ -1,7 +1,7 @@
 // entry_test.cpp: the oargala program's command line as a user meets it:
 // what each run prints on which stream, and its exit code. No X server: the
 // show itself is refused with one line when there is no display.
-#include "framework/options.h"
+#include "app/options.h"
 
 #include <gtest/gtest.h>
 

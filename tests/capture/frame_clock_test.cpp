@@ -5,7 +5,6 @@
 // ends the process, so each rate runs in a child process of its own.
 #include "capture/capture.h"
 #include "framework/glwindow.h"
-#include "framework/options.h"
 #include "platform/platform.h"
 #include "tests/capture/process.h"
 
@@ -63,16 +62,15 @@ static void capture_with_stand_in(const std::string& dir, uint32_t num, uint32_t
 {
     seen.fps_num = num;
     seen.fps_den = den;
-    Options options;
-    options.mode = RUN_CAPTURE;
-    options.capture_kind = CAPTURE_FRAMES;
-    options.capture_output = dir + "/";
-    options.fps_num = num;
-    options.fps_den = den;
-    options.width = 16;
-    options.height = 16;
-    options.at_microseconds = {last_frame_us};
-    exit(capture_run_with(options, record_init_and_report, record_frame) + 100);
+    CaptureSettings settings;
+    settings.kind = CAPTURE_FRAMES;
+    settings.output = dir + "/";
+    settings.fps_num = num;
+    settings.fps_den = den;
+    settings.width = 16;
+    settings.height = 16;
+    settings.at_microseconds = {last_frame_us};
+    exit(capture_run_with(settings, record_init_and_report, record_frame) + 100);
 }
 
 struct Rate {
