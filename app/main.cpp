@@ -34,5 +34,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // The pictures decode while the window and its GL context are made.
+    demo_decode_ahead();
     return run_demo_window(options.windowed ? 0 : 1, demo_init, demo_frame);
 }
