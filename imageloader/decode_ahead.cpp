@@ -4,13 +4,16 @@
 // pictures in list order; each decodes with a loader of its own and holds
 // its log lines back, so what is printed, and when, is what reading the
 // files one by one at load time prints. Message boxes and GL stay on the
-// calling thread. Depends on image_loader.h and the C++ thread library.
+// calling thread. Also tunes glibc's malloc so that the GL driver reuses the
+// pages of uploaded pictures. Depends on image_loader.h, the C++ thread
+// library and glibc (mallopt).
 #include "image_loader.h"
 
-#include <algorithm>
 #include <malloc.h>
-#include <cstdint>
+
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <mutex>
 #include <string>

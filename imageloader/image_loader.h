@@ -1,7 +1,9 @@
 // image_loader.h: turns picture files into OpenGL textures. The format is
 // recognised from the file's own bytes (BMP, JPEG, PNG, then a TGA 2.0
 // footer), the matching reader decodes it into a bottom-up RGB or RGBA buffer
-// held here, and load_texture uploads that buffer and releases it.
+// held here, and load_texture uploads that buffer and releases it. The show
+// decodes its pictures ahead on worker threads (decode_ahead, in
+// decode_ahead.cpp) and load_texture takes them over.
 // Depends on libpng, libjpeg, OpenGL 1.1 and platform/ (message box).
 #pragma once
 
