@@ -11,16 +11,18 @@
 const char* const version_text = "oargala 1.0.0\n";
 
 const char* const usage_text =
-    "Usage: oargala [--windowed]\n"
-    "       oargala --capture OUT.mp4|OUT.mkv [--fps N|N/D] [--size WxH]\n"
-    "       oargala --capture DIR/ [--fps N|N/D] [--size WxH] [--at T1,T2,...]\n"
-    "       oargala --decode PICTURE OUT.pam\n"
-    "       oargala --check-data\n"
-    "       oargala --help | --version\n"
+    "Usage: oargala [--windowed] [--data DIR]\n"
+    "  or:  oargala --capture OUT.mp4|OUT.mkv [--fps N|N/D] [--size WxH]\n"
+    "  or:  oargala --capture DIR/ [--fps N|N/D] [--size WxH] [--at T1,T2,...]\n"
+    "  or:  oargala --decode PICTURE OUT.pam\n"
+    "  or:  oargala --check-data [--data DIR]\n"
+    "  or:  oargala --help | --version\n"
     "\n"
     "Plays the Oar Gala demo: about 159 seconds of pictures and music, full screen\n"
     "at 640x480. Escape or closing the window ends it. Pictures and music are read\n"
-    "from data/ below the working directory.\n"
+    "from the first folder of these that holds them: the --data folder, data/\n"
+    "below the working directory, data/ beside the program, and the installed\n"
+    "../share/oargala/data next to the program's folder.\n"
     "\n"
     "  --windowed        play in a 640x480 window, with the frame rate in its title\n"
     "  --capture OUT     render the whole show offscreen, frame-exact: to an H.264\n"
@@ -33,7 +35,9 @@ const char* const usage_text =
     "                    (seconds), still simulating every frame between\n"
     "  --decode PICTURE OUT.pam\n"
     "                    decode one picture as the show would and write it as PAM\n"
-    "  --check-data      check the 33 pictures and the soundtrack in data/\n"
+    "  --check-data      check the 33 pictures and the soundtrack of the data folder\n"
+    "  --data DIR        look for the pictures and the soundtrack in DIR first\n"
+    "                    (with the show, --capture and --check-data)\n"
     "  --help            show this text\n"
     "  --version         show the version\n";
 
@@ -166,6 +170,13 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
             }
             options->decode_input = argv[++i];
             options->decode_output = argv[++i];
+        } else if (!strcmp(arg, "--data")) {
+            if (!value_of(i, arg, &value)) return false;
+            if (!*value) {
+                *error = "--data needs a folder";
+                return false;
+            }
+            options->data_folder = value;
         } else if (!strcmp(arg, "--capture")) {
             if (!set_mode(RUN_CAPTURE, arg) || !value_of(i, arg, &value)) return false;
             options->capture.output = value;
@@ -198,6 +209,11 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
     }
     if (options->windowed && options->mode != RUN_SHOW) {
         *error = "--windowed goes only with the show itself";
+        return false;
+    }
+    if (!options->data_folder.empty() && options->mode != RUN_SHOW && options->mode != RUN_CAPTURE &&
+        options->mode != RUN_CHECK_DATA) {
+        *error = "--data goes with the show, --capture or --check-data";
         return false;
     }
     if (options->mode == RUN_CAPTURE) {

@@ -19,6 +19,7 @@ enum RunMode {
 struct Options {
     RunMode mode = RUN_SHOW;
     bool windowed = false;
+    std::string data_folder;   // --data: searched before the built-in places
     std::string decode_input, decode_output;
     CaptureSettings capture;
 };

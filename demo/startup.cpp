@@ -17,7 +17,7 @@
 
 uint32_t texture_table[TEXTURE_COUNT];
 
-const char* const texture_paths[TEXTURE_COUNT] = {
+const char* texture_paths[TEXTURE_COUNT] = {
     "data/dedozuvo512.png",              // 0  first title card
     "data/star.png",                     // 1  star particles
     "data/loading.png",                  // 2  loading screen
@@ -53,7 +53,7 @@ const char* const texture_paths[TEXTURE_COUNT] = {
     "data/angrep2.png",                  // 32 attack flicker
 };
 
-const char* const soundtrack_path = "data/lall.mp3";
+const char* soundtrack_path = "data/lall.mp3";
 
 // The paths start-up loads, in slot order: the one place they are chosen,
 // for the decoding threads and for demo_init alike.
