@@ -34,5 +34,13 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    return run_demo_window(options.windowed ? 0 : 1, demo_init, demo_frame);
+    WindowSettings window;
+    window.fullscreen = options.windowed ? 0 : 1;
+    window.desktop = options.desktop;
+    window.width = options.show_width;
+    window.height = options.show_height;
+    window.vsync = options.vsync;
+    window.switch_refused_note = "--desktop fills the screen without changing its mode";
+    window.show_milliseconds = demo_show_milliseconds;
+    return run_demo_window(window, demo_init, demo_frame);
 }
