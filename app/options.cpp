@@ -11,18 +11,20 @@
 const char* const version_text = "oargala 1.0.0\n";
 
 const char* const usage_text =
-    "Usage: oargala [--windowed] [--size WxH] [--vsync]\n"
-    "       oargala --desktop [--vsync]\n"
-    "       oargala --capture OUT.mp4|OUT.mkv [--fps N|N/D] [--size WxH]\n"
-    "       oargala --capture DIR/ [--fps N|N/D] [--size WxH] [--at T1,T2,...]\n"
-    "       oargala --decode PICTURE OUT.pam\n"
-    "       oargala --check-data\n"
-    "       oargala --help | --version\n"
+    "Usage: oargala [--windowed] [--size WxH] [--vsync] [--data DIR]\n"
+    "  or:  oargala --desktop [--vsync] [--data DIR]\n"
+    "  or:  oargala --capture OUT.mp4|OUT.mkv [--fps N|N/D] [--size WxH]\n"
+    "  or:  oargala --capture DIR/ [--fps N|N/D] [--size WxH] [--at T1,T2,...]\n"
+    "  or:  oargala --decode PICTURE OUT.pam\n"
+    "  or:  oargala --check-data [--data DIR]\n"
+    "  or:  oargala --help | --version\n"
     "\n"
     "Plays the Oar Gala demo: about 159 seconds of pictures and music, full screen\n"
     "at 640x480. Escape or closing the window ends it; F12 saves the frame on screen\n"
     "as oargala-SSS.mmm.png (the show time) in the working directory. Pictures and\n"
-    "music are read from data/ below the working directory.\n"
+    "music are read from the first folder of these that holds them: the --data\n"
+    "folder, data/ below the working directory, data/ beside the program, and the\n"
+    "installed ../share/oargala/data next to the program's folder.\n"
     "\n"
     "  --windowed        play in a 640x480 window, with the frame rate in its title\n"
     "  --desktop         play full screen at the desktop's own resolution, without\n"
@@ -36,12 +38,13 @@ const char* const usage_text =
     "                    video with the soundtrack (OUT.mp4 or OUT.mkv, needs\n"
     "                    ffmpeg), or to DIR/frame-NNNNN.png pictures (OUT ends in /)\n"
     "  --fps N|N/D       capture frame rate, default 60 (e.g. 30, 60000/1001)\n"
-
     "  --at T1,T2,...    with DIR/: write only the frames at these show times\n"
     "                    (seconds), still simulating every frame between\n"
     "  --decode PICTURE OUT.pam\n"
     "                    decode one picture as the show would and write it as PAM\n"
-    "  --check-data      check the 33 pictures and the soundtrack in data/\n"
+    "  --check-data      check the 33 pictures and the soundtrack of the data folder\n"
+    "  --data DIR        look for the pictures and the soundtrack in DIR first\n"
+    "                    (with the show, --capture and --check-data)\n"
     "  --help            show this text\n"
     "  --version         show the version\n";
 
@@ -179,6 +182,13 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
             }
             options->decode_input = argv[++i];
             options->decode_output = argv[++i];
+        } else if (!strcmp(arg, "--data")) {
+            if (!value_of(i, arg, &value)) return false;
+            if (!*value) {
+                *error = "--data needs a folder";
+                return false;
+            }
+            options->data_folder = value;
         } else if (!strcmp(arg, "--capture")) {
             if (!set_mode(RUN_CAPTURE, arg) || !value_of(i, arg, &value)) return false;
             options->capture.output = value;
@@ -211,6 +221,11 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
     }
     if (size_given && options->mode != RUN_CAPTURE && options->mode != RUN_SHOW) {
         *error = "--size goes with the show or with --capture";
+        return false;
+    }
+    if (!options->data_folder.empty() && options->mode != RUN_SHOW && options->mode != RUN_CAPTURE &&
+        options->mode != RUN_CHECK_DATA) {
+        *error = "--data goes with the show, --capture or --check-data";
         return false;
     }
     for (auto [given, word] : {std::pair<bool, const char*>{options->windowed, "--windowed"},

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 enum PlatformBackend {
     PLATFORM_BACKEND_SDL,
@@ -106,6 +107,11 @@ void platform_message_box(const char* caption, const char* text, PlatformMessage
 uint32_t platform_milliseconds();       // 32-bit millisecond clock, wraps
 int64_t platform_counter();             // high-resolution counter
 int64_t platform_counter_frequency();   // its ticks per second (0: no counter)
+
+// ---- files ------------------------------------------------------------------
+// The folder that holds the running executable, absolute and with links
+// resolved, without a trailing separator; empty when the system cannot say.
+std::string platform_executable_dir();
 
 // ---- leaving ----------------------------------------------------------------
 // Runs before the process ends through platform_exit (in the order registered),
