@@ -9,13 +9,14 @@
 
 #include <GL/gl.h>
 
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 // A held-down key repeats: beyond this many pictures waiting, the key is
@@ -38,6 +39,13 @@ struct ScreenshotWriter {
 
 static ScreenshotWriter* writer;
 
+static bool exists(const std::string& path)
+{
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file) fclose(file);
+    return file != nullptr;
+}
+
 // The name for show time ms that no earlier picture took (the same show time
 // in another run gets -2, -3, ...).
 static std::string free_name(uint32_t ms)
@@ -45,7 +53,7 @@ static std::string free_name(uint32_t ms)
     char base[40];
     snprintf(base, sizeof base, "oargala-%03u.%03u", ms / 1000, ms % 1000);
     std::string name = std::string(base) + ".png";
-    for (int n = 2; access(name.c_str(), F_OK) == 0; n++) name = std::string(base) + "-" + std::to_string(n) + ".png";
+    for (int n = 2; exists(name); n++) name = std::string(base) + "-" + std::to_string(n) + ".png";
     return name;
 }
 
@@ -57,13 +65,13 @@ static void write_job(const ScreenshotJob& job)
     bool ok = picture_write_png(partial.c_str(), job.bgra.data(), (unsigned)job.width, (unsigned)job.height, &error);
     if (ok && rename(partial.c_str(), name.c_str()) != 0) {
         ok = false;
-        error = "cannot write " + name;
+        error = "cannot write " + name + ": " + strerror(errno);
     }
     if (ok) {
         printf("oargala: screenshot %s (%dx%d)\n", name.c_str(), job.width, job.height);
         fflush(stdout);
     } else {
-        unlink(partial.c_str());
+        remove(partial.c_str());
         fprintf(stderr, "oargala: screenshot failed: %s\n", error.c_str());
     }
 }
