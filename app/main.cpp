@@ -47,5 +47,13 @@ int main(int argc, char** argv)
 
     if (options.mode == RUN_CHECK_DATA) return check_data_command();
     if (options.mode == RUN_CAPTURE) return capture_run(options.capture);
-    return run_demo_window(options.windowed ? 0 : 1, demo_init, demo_frame);
+    WindowSettings window;
+    window.fullscreen = options.windowed ? 0 : 1;
+    window.desktop = options.desktop;
+    window.width = options.show_width;
+    window.height = options.show_height;
+    window.vsync = options.vsync;
+    window.switch_refused_note = "--desktop fills the screen without changing its mode";
+    window.show_milliseconds = demo_show_milliseconds;
+    return run_demo_window(window, demo_init, demo_frame);
 }

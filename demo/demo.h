@@ -2,10 +2,13 @@
 // choice of the folder the show reads its files from.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 void demo_init(const char* title);
 void demo_frame(const char* title);
+// Milliseconds since the show's start: what the timeline goes by.
+uint32_t demo_show_milliseconds();
 int check_data_command();
 
 // The first of option_folder (--data; empty: not given), data/ below the
