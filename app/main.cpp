@@ -47,7 +47,15 @@ int main(int argc, char** argv)
 
     if (options.mode == RUN_CHECK_DATA) return check_data_command();
     if (options.mode == RUN_CAPTURE) return capture_run(options.capture);
+    WindowSettings window;
+    window.fullscreen = options.windowed ? 0 : 1;
+    window.desktop = options.desktop;
+    window.width = options.show_width;
+    window.height = options.show_height;
+    window.vsync = options.vsync;
+    window.switch_refused_note = "--desktop fills the screen without changing its mode";
+    window.show_milliseconds = demo_show_milliseconds;
     // The pictures decode while the window and its GL context are made.
     demo_decode_ahead();
-    return run_demo_window(options.windowed ? 0 : 1, demo_init, demo_frame);
+    return run_demo_window(window, demo_init, demo_frame);
 }

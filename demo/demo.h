@@ -2,6 +2,7 @@
 // choice of the folder the show reads its files from.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Starts decoding the show's pictures on worker threads (one per core), to
@@ -10,6 +11,8 @@
 void demo_decode_ahead();
 void demo_init(const char* title);
 void demo_frame(const char* title);
+// Milliseconds since the show's start: what the timeline goes by.
+uint32_t demo_show_milliseconds();
 int check_data_command();
 
 // The first of option_folder (--data; empty: not given), data/ below the
