@@ -55,5 +55,7 @@ int main(int argc, char** argv)
     window.vsync = options.vsync;
     window.switch_refused_note = "--desktop fills the screen without changing its mode";
     window.show_milliseconds = demo_show_milliseconds;
+    // The pictures decode while the window and its GL context are made.
+    demo_decode_ahead();
     return run_demo_window(window, demo_init, demo_frame);
 }

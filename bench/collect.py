@@ -31,6 +31,7 @@ TARGET_FRAME_MEDIAN_MS = 3.0   # 640x480
 TARGET_FRAME_P99_MS = 6.0      # 640x480
 TARGET_CAPTURE_RATIO = 0.35    # capture wall time / 159 s, 60 fps to MP4
 TARGET_PEAK_MB = 160.0         # peak resident memory of the show
+TARGET_BASELINE_RATIO = 0.6    # start-up to first frame / a baseline commit's, same run
 
 
 def log(text):
@@ -193,13 +194,12 @@ def run_draw(build, quick):
 
 
 # ---- start-up, frames, capture ----------------------------------------------
-def run_startup(build, quick):
-    runs = 3 if quick else 7
-    log(f"start-up: {runs} runs to the first frame")
+def startup_runs(build, runs):
+    """bench_show startup RUNS: one result per measured run, with the split."""
     code, _, _, out, err = run_timed([os.path.join(build, "bench", "bench_show"), "startup", str(runs)], 600)
     results = bench_lines(out)
     if code != 0 or not results:
-        log(f"bench_show startup failed ({code}): {err.strip()[-500:]}")
+        log(f"bench_show startup in {build} failed ({code}): {err.strip()[-500:]}")
         return None
     for r in results:
         r["total_ms"] = r["t_first_frame"] - r["t_spawn"]
@@ -212,6 +212,27 @@ def run_startup(build, quick):
     return results
 
 
+def run_startup(build, quick):
+    runs = 3 if quick else 7
+    log(f"start-up: {runs} runs to the first frame")
+    return startup_runs(build, runs)
+
+
+def run_startup_against(build, baseline_build, quick):
+    """This build's start-up and the baseline's, one run each in turn (the
+    side that goes first alternates), so that both meet the same load.
+    Returns (this build's results, the baseline's)."""
+    rounds = 5 if quick else 15
+    log(f"start-up: {rounds} rounds against the baseline, alternating")
+    ours, theirs = [], []
+    for i in range(rounds):
+        order = [(build, ours), (baseline_build, theirs)]
+        for where, into in (order if i % 2 == 0 else order[::-1]):
+            results = startup_runs(where, 1)
+            if not results:
+                return None, None
+            into.extend(results)
+    return ours, theirs
 def run_frames(build, size):
     log(f"frames: the whole show at {size}")
     code, wall, rss, out, err = run_timed([os.path.join(build, "bench", "bench_show"), "frames", size], 1800)
@@ -248,7 +269,7 @@ def run_capture(build):
 
 
 # ---- the results file --------------------------------------------------------
-def summary_rows(decode, startup, frames, capture):
+def summary_rows(decode, startup, frames, capture, baseline=None):
     rows = []
     ratio = None
     if decode:
@@ -270,6 +291,13 @@ def summary_rows(decode, startup, frames, capture):
         figure = "not measured"
     rows.append(("Start-up to first frame (median)", figure, f"< {TARGET_STARTUP_MS:.0f} ms",
                  verdict(total, TARGET_STARTUP_MS)))
+    if baseline:
+        theirs = median([r["total_ms"] for r in baseline["runs"]])
+        ratio = total / theirs if total and theirs else None
+        figure = (f"{total:.0f} ms here, {theirs:.0f} ms at {baseline['commit']}: {ratio:.2f} ×"
+                  if ratio is not None else "n/a")
+        rows.append((f"Start-up against {baseline['commit']} (same run, alternating; medians)", figure,
+                     f"≤ {TARGET_BASELINE_RATIO} ×", verdict(ratio, TARGET_BASELINE_RATIO + 1e-9)))
 
     small = frames.get("640x480") if frames else None
     rows.append(("Frame time 640x480, median", fmt(small and small["median_ms"], 2, " ms"),
@@ -304,7 +332,7 @@ def table(header, rows):
     return "\n".join(lines)
 
 
-def write_results(path, machine, renderer, decode, startup, frames, draw, capture, notes):
+def write_results(path, machine, renderer, decode, startup, frames, draw, capture, notes, baseline=None):
     out = ["# Benchmark results", "",
            "Written by `bench/run.sh` (do not edit by hand). Targets are for 2 cores with Mesa llvmpipe.", "",
            f"- Date: {machine['date']}, commit {machine['commit']}",
@@ -315,7 +343,7 @@ def write_results(path, machine, renderer, decode, startup, frames, draw, captur
     if notes:
         out.append("")
     out += ["## Summary", "",
-            table(["What", "Figure", "Target", "Result"], summary_rows(decode, startup, frames, capture)), ""]
+            table(["What", "Figure", "Target", "Result"], summary_rows(decode, startup, frames, capture, baseline)), ""]
 
     out += ["## Start-up", "",
             "Wall time from starting the process (posix_spawn) to the first finished frame (glFinish),"
@@ -332,6 +360,18 @@ def write_results(path, machine, renderer, decode, startup, frames, draw, captur
                  fmt(max(r[k] for r in startup), 1)) for k, label in keys]
         out += [table(["Part (ms)", "median", "min", "max"], rows), "",
                 f"{len(startup)} runs; pictures loaded {startup[0]['pictures']}, uploaded {startup[0]['uploads']}.", ""]
+        if baseline:
+            runs = baseline["runs"]
+            keys = [("total_ms", "to first frame"), ("window_ms", "window and GL context"),
+                    ("init_ms", "demo_init"), ("frame_ms", "first frame"), ("cpu_ms", "CPU time to first frame"),
+                    ("peak_rss_mb", "peak memory at first frame (MB)")]
+            rows = [(label, fmt(median([r[k] for r in startup]), 1), fmt(median([r[k] for r in runs]), 1))
+                    for k, label in keys]
+            out += [f"Baseline {baseline['commit']}: its own bench_show, built from a worktree of that commit,"
+                    " run on the same data/ in turn with this build's (medians). With decoding on worker"
+                    " threads, \"decoding\" above is only the wait for pictures not yet decoded when their"
+                    " turn to upload comes.", "",
+                    table(["Part (ms)", "this build", baseline["commit"]], rows), ""]
     else:
         out += ["Not measured.", ""]
 
@@ -426,6 +466,8 @@ def main():
     parser.add_argument("--build", default="build-bench")
     parser.add_argument("--out", default="bench/results.md")
     parser.add_argument("--quick", action="store_true")
+    parser.add_argument("--baseline-build", help="build folder of another commit, for its start-up")
+    parser.add_argument("--baseline-commit", default="baseline")
     parser.add_argument("parts", nargs="*", help="decode, startup, frames, draw, capture (default: all)")
     args = parser.parse_args()
     all_parts = ["decode", "startup", "frames", "draw", "capture"]
@@ -457,7 +499,13 @@ def main():
     note_load("decode")
     decode = run_decode(args.build, args.quick) if "decode" in parts else None
     note_load("startup")
-    startup = run_startup(args.build, args.quick) if "startup" in parts else None
+    startup, baseline = None, None
+    if "startup" in parts and args.baseline_build:
+        startup, theirs = run_startup_against(args.build, args.baseline_build, args.quick)
+        if theirs:
+            baseline = {"commit": args.baseline_commit, "runs": theirs}
+    elif "startup" in parts:
+        startup = run_startup(args.build, args.quick)
     frames = {}
     if "frames" in parts:
         for size in ("640x480", "1920x1080"):
@@ -475,7 +523,7 @@ def main():
         renderer = f"{r['renderer']}, {r['gl_version']}"
     if args.quick:
         notes.append("quick run (--quick): fewer repetitions")
-    text = write_results(args.out, machine, renderer, decode, startup, frames, draw, capture, notes)
+    text = write_results(args.out, machine, renderer, decode, startup, frames, draw, capture, notes, baseline)
     print(text)
 
 

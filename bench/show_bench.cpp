@@ -334,6 +334,7 @@ static int run_show()
         loader_log = nullptr;
     platform_on_exit(report_frames);
 
+    demo_decode_ahead();   // as the entry does
     GlWindow* window = new GlWindow(640, 480, 32, 16, 1, show_title, "");
     demo_window = window;
     window->init_callback = bench_init;

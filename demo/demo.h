@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <string>
 
+// Starts decoding the show's pictures on worker threads (one per core), to
+// be uploaded by demo_init; call it as early as possible (after
+// use_data_folder). demo_init starts it itself when nobody did.
+void demo_decode_ahead();
 void demo_init(const char* title);
 void demo_frame(const char* title);
 // Milliseconds since the show's start: what the timeline goes by.

@@ -1,6 +1,8 @@
 // startup.cpp: demo_init, the show's start-up: the texture table and its
 // files, the one picture loader, the random seed, the start time, the star
-// field and the soundtrack. Also the sound layer's error texts.
+// field and the soundtrack. The pictures are decoded on worker threads from
+// demo_decode_ahead on and uploaded here in slot order. Also the sound
+// layer's error texts.
 // Depends on imageloader/, sound/, platform/ (clock, message boxes), OpenGL.
 #include "demo.h"
 #include "show.h"
@@ -52,6 +54,12 @@ const char* texture_paths[TEXTURE_COUNT] = {
 };
 
 const char* soundtrack_path = "data/lall.mp3";
+
+// The paths start-up loads, in slot order: the one place they are chosen,
+// for the decoding threads and for demo_init alike.
+static const char* const* picture_paths() { return texture_paths; }
+
+void demo_decode_ahead() { decode_ahead(picture_paths(), TEXTURE_COUNT, 0); }
 
 uint32_t demo_start_time;
 
@@ -132,6 +140,8 @@ static void start_music()
 
 void demo_init(const char*)
 {
+    // Normally started by the entry before the window exists.
+    demo_decode_ahead();
     // Names first: slot N is the Nth name whether or not its file loads.
     glGenTextures(TEXTURE_COUNT, texture_table);
     image_loader = new ImageLoader();
@@ -143,7 +153,7 @@ void demo_init(const char*)
     demo_start_time = platform_milliseconds();
 
     static_assert(TEXTURE_COUNT == 33, "one path argument per slot below");
-    const char* const* p = texture_paths;
+    const char* const* p = picture_paths();
     image_loader->load_textures(texture_table, TEXTURE_COUNT,
         p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8], p[9], p[10],
         p[11], p[12], p[13], p[14], p[15], p[16], p[17], p[18], p[19], p[20],

@@ -52,7 +52,8 @@ void ImageLoader::read_bmp(FILE* file, int index)
     }
 
     uint32_t w = (uint32_t)file_width, h = (uint32_t)rows;
-    uint8_t* picture = allocate_picture(this, "bmp", w, h, 3);
+    unsigned bytes = buffer_bytes(this, 3);
+    uint8_t* picture = allocate_picture(this, "bmp", w, h, bytes);
     if (!picture) return;
     size_t row_bytes = (size_t)w * 3;
     size_t stride = (row_bytes + 3) & ~(size_t)3;
@@ -61,6 +62,7 @@ void ImageLoader::read_bmp(FILE* file, int index)
     // Past the end of a regular file the seek succeeds and the reads find
     // nothing; on a memory stream the seek itself fails. Both are truncation.
     bool complete = fseek(file, (long)data_offset, SEEK_SET) == 0;
+    uint64_t written = 0;   // pixels, in file order
     for (uint32_t r = 0; complete && r < h; r++) {
         // The last row's padding may be missing without any pixel missing.
         size_t got = fread(row, 1, stride, file);
@@ -69,16 +71,30 @@ void ImageLoader::read_bmp(FILE* file, int index)
             whole = got / 3 * 3;
             complete = false;
         }
-        uint8_t* out = picture + (size_t)(top_down ? h - 1 - r : r) * row_bytes;
-        for (size_t i = 0; i < whole; i += 3) {
-            out[i] = row[i + 2];
-            out[i + 1] = row[i + 1];
-            out[i + 2] = row[i];
+        uint8_t* out = picture + (size_t)(top_down ? h - 1 - r : r) * w * bytes;
+        if (bytes == 4) {
+            // Stored blue, green, red: the texture layout less its alpha.
+            for (size_t i = 0, o = 0; i < whole; i += 3, o += 4) {
+                out[o] = row[i];
+                out[o + 1] = row[i + 1];
+                out[o + 2] = row[i + 2];
+                out[o + 3] = 255;
+            }
+        } else {
+            for (size_t i = 0; i < whole; i += 3) {
+                out[i] = row[i + 2];
+                out[i + 1] = row[i + 1];
+                out[i + 2] = row[i];
+            }
         }
+        written += whole / 3;
         report_progress(this, r, h, index);
     }
     delete[] row;
-    if (!complete) report_truncated(this, "bmp");
+    if (!complete) {
+        clear_unwritten(picture, w, h, bytes, top_down, written);
+        report_truncated(this, "bmp");
+    }
 
     pixels = picture;
     width = w;

@@ -18,9 +18,40 @@
 
 FILE* loader_log = stdout;
 
+// Held lines are stored one after the other, each as a stream byte ('o' for
+// loader_log, 'e' for stderr), the text, and a NUL.
+static thread_local std::string* held_log;
+
+void hold_log(std::string* held) { held_log = held; }
+
+void print_held_log(const std::string& held)
+{
+    for (size_t at = 0; at < held.size();) {
+        size_t end = held.find('\0', at);
+        if (end == std::string::npos) end = held.size();
+        FILE* stream = held[at] == 'e' ? stderr : loader_log;
+        if (stream) fwrite(held.data() + at + 1, 1, end - at - 1, stream);
+        at = end + 1;
+    }
+}
+
+static void write_line(char stream, FILE* direct, const char* format, va_list args)
+{
+    if (!held_log) {
+        if (direct) vfprintf(direct, format, args);
+        return;
+    }
+    char text[512];
+    int length = vsnprintf(text, sizeof text, format, args);
+    if (length < 0) return;
+    held_log->push_back(stream);
+    held_log->append(text, (size_t)length < sizeof text ? (size_t)length : sizeof text - 1);
+    held_log->push_back('\0');
+}
+
 ImageLoader::ImageLoader()
     : pixels(nullptr), height(0), width(0), bits_per_pixel(0), progress(nullptr), format(nullptr),
-      decoded(false), failure(nullptr), truncated(false), failure_text()
+      decoded(false), failure(nullptr), truncated(false), texture_layout(false), failure_text()
 {
 }
 
@@ -37,12 +68,30 @@ void ImageLoader::load_textures(const uint32_t* names, uint32_t count, ...)
 void ImageLoader::load_texture(uint32_t name, const char* path, int index)
 {
     loader_printf("(tolm) loading file: %s into texture %d\n", path, (int)name);
-    if (!read_image(path, index)) return;
+    bool layout = texture_layout;
+    texture_layout = true;
+    // A picture decoded ahead has no progress reports to give.
+    bool recognised = false;
+    if (progress || !take_decoded(this, index, path, &recognised)) recognised = read_image(path, index);
+    if (recognised) upload(name);
+    texture_layout = layout;
+}
 
+// GL_UNSIGNED_INT_8_8_8_8_REV reads blue from the lowest byte of each pixel.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "texture layout assumes little-endian pixels");
+
+void ImageLoader::upload(uint32_t name)
+{
     glBindTexture(GL_TEXTURE_2D, name);
     // A file that was recognised but gave no picture leaves the texture
     // without an image rather than uploading a previous picture's size.
-    if (decoded) {
+    if (decoded && texture_layout) {
+        // llvmpipe keeps RGBA textures as blue-green-red-alpha words: this
+        // upload is a copy, where RGB bytes cost a conversion pass. A
+        // 24-bit picture's alpha is 255 throughout, so it still draws opaque.
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, (GLsizei)width, (GLsizei)height, 0, GL_BGRA,
+                     GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+    } else if (decoded) {
         // Rows are tightly packed: a 24-bit row of any width is not a
         // multiple of 4 bytes, GL's default unpack alignment.
         GLint alignment = 4;
@@ -76,6 +125,15 @@ bool ImageLoader::read_image(const char* path, int index)
         platform_message_box("(tolm) Load", message, PLATFORM_ICON_NONE);
         return false;
     }
+    return read_opened(file, index);
+}
+
+bool ImageLoader::read_opened(FILE* file, int index)
+{
+    // The readers ask for a few KiB at a time; stdio's own 4 KiB buffer
+    // would turn each of those into a system call.
+    char buffer[1 << 16];
+    setvbuf(file, buffer, _IOFBF, sizeof buffer);
     bool recognised = read_file(file, index);
     fclose(file);
     return recognised;
@@ -130,10 +188,17 @@ bool ImageLoader::read_file(FILE* file, int index)
 
 void loader_printf(const char* format, ...)
 {
-    if (!loader_log) return;
     va_list args;
     va_start(args, format);
-    vfprintf(loader_log, format, args);
+    write_line('o', loader_log, format, args);
+    va_end(args);
+}
+
+void library_message(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    write_line('e', stderr, format, args);
     va_end(args);
 }
 
@@ -171,12 +236,23 @@ uint8_t* allocate_picture(ImageLoader* loader, const char* tag, uint32_t width, 
                           unsigned bytes_per_pixel)
 {
     size_t size = (size_t)width * height * bytes_per_pixel;
-    uint8_t* picture = new (std::nothrow) uint8_t[size]();
+    uint8_t* picture = new (std::nothrow) uint8_t[size];
     if (!picture) {
         loader_printf("(%s) out of memory for %u x %u\n", tag, width, height);
         set_failure(loader, "out of memory");
     }
     return picture;
+}
+
+void clear_unwritten(uint8_t* picture, uint32_t width, uint32_t height, unsigned bytes_per_pixel,
+                     bool top_first, uint64_t written)
+{
+    size_t row_bytes = (size_t)width * bytes_per_pixel;
+    for (uint64_t row = written / width; row < height; row++) {
+        size_t from = row == written / width ? (size_t)(written % width) * bytes_per_pixel : 0;
+        uint8_t* start = picture + (size_t)(top_first ? height - 1 - row : row) * row_bytes;
+        memset(start + from, 0, row_bytes - from);
+    }
 }
 
 void report_progress(const ImageLoader* loader, uint64_t done, uint64_t total, int index)

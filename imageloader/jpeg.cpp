@@ -1,7 +1,8 @@
 // jpeg.cpp: the JPEG reader, through libjpeg (6b interface): baseline and
 // progressive JFIF pictures in colour (YCbCr or RGB) or greyscale, both
-// decoded to RGB. CMYK and YCCK are refused. A fatal libjpeg error prints
-// libjpeg's message on stderr as its standard error manager would, then this
+// decoded to RGB (or, in texture layout, to libjpeg-turbo's BGRA). CMYK and
+// YCCK are refused. A fatal libjpeg error prints libjpeg's message on stderr
+// as its standard error manager would (through library_message), then this
 // file is abandoned (no picture) and the program goes on. Warnings keep
 // libjpeg's standard handling (the first one is printed). When the file ends
 // early, the rows libjpeg makes up after the last data are left black.
@@ -27,6 +28,14 @@ struct JpegErrors {
     bool ended_early;
     long ended_in_row;         // the iMCU row being decoded then, or -1 before the scanlines
 };
+
+// libjpeg's own output_message, but through library_message.
+void print_message(j_common_ptr cinfo)
+{
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    library_message("%s\n", text);
+}
 
 [[noreturn]] void abandon_file(j_common_ptr cinfo)
 {
@@ -63,6 +72,7 @@ void decode_jpeg(ImageLoader* loader, FILE* file, int index)
     errors.standard_emit = errors.standard.emit_message;
     errors.standard.error_exit = abandon_file;
     errors.standard.emit_message = note_message;
+    errors.standard.output_message = print_message;
     errors.decoding_rows = false;
     errors.ended_early = false;
     errors.ended_in_row = -1;
@@ -95,9 +105,11 @@ void decode_jpeg(ImageLoader* loader, FILE* file, int index)
         return;
     }
     cinfo.out_color_space = JCS_RGB;   // greyscale too
+    unsigned bytes = buffer_bytes(loader, 3);
+    if (bytes == 4) cinfo.out_color_space = JCS_EXT_BGRA;   // alpha 255
     jpeg_start_decompress(&cinfo);
     uint32_t w = cinfo.output_width, h = cinfo.output_height;
-    picture = allocate_picture(loader, "jpeg", w, h, 3);
+    picture = allocate_picture(loader, "jpeg", w, h, bytes);
     if (!picture) {
         jpeg_destroy_decompress(&cinfo);
         return;
@@ -105,22 +117,28 @@ void decode_jpeg(ImageLoader* loader, FILE* file, int index)
 
     // The top scanline goes to the last row of the buffer. A single-scan
     // file that runs out stops after the iMCU row it ran out in: what
-    // libjpeg would make up below that stays black.
+    // libjpeg would make up below that stays black. Without a progress hook
+    // libjpeg may hand out several rows a call.
     uint32_t rows_per_imcu = (uint32_t)(cinfo.max_v_samp_factor * cinfo.min_DCT_scaled_size);
     uint32_t stop = h;
+    uint32_t batch = loader->progress ? 1 : 16;
     errors.decoding_rows = true;
     while (cinfo.output_scanline < stop) {
-        JSAMPROW row = picture + (size_t)(h - 1 - cinfo.output_scanline) * w * 3;
-        jpeg_read_scanlines(&cinfo, &row, 1);
+        JSAMPROW rows[16];
+        uint32_t want = stop - cinfo.output_scanline < batch ? stop - cinfo.output_scanline : batch;
+        for (uint32_t i = 0; i < want; i++)
+            rows[i] = picture + (size_t)(h - 1 - cinfo.output_scanline - i) * w * bytes;
+        jpeg_read_scanlines(&cinfo, rows, want);
         report_progress(loader, cinfo.output_scanline, h, index);
         if (errors.ended_early && errors.ended_in_row >= 0 && stop == h) {
             uint64_t last = ((uint64_t)errors.ended_in_row + 1) * rows_per_imcu;
             if (last < h) stop = (uint32_t)last;
         }
     }
-    if (stop < h)
+    if (stop < h) {
+        clear_unwritten(picture, w, h, bytes, true, (uint64_t)stop * w);
         jpeg_abort_decompress(&cinfo);
-    else
+    } else
         jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     if (errors.ended_early) report_truncated(loader, "jpeg");

@@ -8,8 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 
-// One log line to loader_log (nothing when it is null).
+// One log line to loader_log (nothing when it is null), or into the calling
+// thread's held log (hold_log).
 void loader_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// One line of libpng's or libjpeg's own to stderr, or into the held log.
+void library_message(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Sets loader->failure to a formatted reason held in loader->failure_text.
 void set_failure(ImageLoader* loader, const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -20,10 +23,22 @@ void set_failure(ImageLoader* loader, const char* format, ...) __attribute__((fo
 bool check_picture_size(ImageLoader* loader, const char* tag, int64_t width, int64_t height,
                         unsigned bytes_per_pixel);
 
-// A zeroed buffer of width x height x bytes_per_pixel (checked before), or
-// null with a log line when memory runs out.
+// Bytes a pixel takes in the loader's buffer for a picture of picture_bytes.
+inline unsigned buffer_bytes(const ImageLoader* loader, unsigned picture_bytes)
+{
+    return loader->texture_layout ? 4u : picture_bytes;
+}
+
+// A buffer of width x height x bytes_per_pixel (checked before), or null with
+// a log line when memory runs out. It is not cleared: the reader writes every
+// byte, or clears what it could not read with clear_unwritten.
 uint8_t* allocate_picture(ImageLoader* loader, const char* tag, uint32_t width, uint32_t height,
                           unsigned bytes_per_pixel);
+
+// Zeroes every pixel from the written-th on, counted in file order: the
+// file's first row is the buffer's last row when top_first, else its first.
+void clear_unwritten(uint8_t* picture, uint32_t width, uint32_t height, unsigned bytes_per_pixel,
+                     bool top_first, uint64_t written);
 
 // Calls the progress hook, if set, with floor(done x 100 / total).
 void report_progress(const ImageLoader* loader, uint64_t done, uint64_t total, int index);

@@ -64,9 +64,18 @@ long data_end(FILE* file, long data_start)
     return end;
 }
 
-// Stores one stored pixel (blue, green, red[, alpha]) as red, green, blue[, alpha].
-inline void put_pixel(uint8_t* out, const uint8_t* in, unsigned bytes)
+// Stores one stored pixel (blue, green, red[, alpha]) as red, green, blue[,
+// alpha], or in texture layout as blue, green, red, alpha (255 when the file
+// has none).
+inline void put_pixel(uint8_t* out, const uint8_t* in, unsigned bytes, bool texture_layout)
 {
+    if (texture_layout) {
+        out[0] = in[0];
+        out[1] = in[1];
+        out[2] = in[2];
+        out[3] = bytes == 4 ? in[3] : 255;
+        return;
+    }
     out[0] = in[2];
     out[1] = in[1];
     out[2] = in[0];
@@ -105,7 +114,8 @@ void ImageLoader::read_tga(FILE* file, int index)
     }
     unsigned bytes = bits_per_pixel / 8u;
     if (!check_picture_size(this, "tga", width, height, bytes)) return;
-    uint8_t* picture = allocate_picture(this, "tga", width, height, bytes);
+    unsigned out_bytes = buffer_bytes(this, bytes);
+    uint8_t* picture = allocate_picture(this, "tga", width, height, out_bytes);
     if (!picture) return;
     report_progress(this, 0, 1, index);
 
@@ -121,13 +131,14 @@ void ImageLoader::read_tga(FILE* file, int index)
 
     size_t row_bytes = (size_t)width * bytes;
     uint64_t total = (uint64_t)width * height, done = 0;
-    auto row_start = [&](uint64_t row) { return picture + (top_origin ? height - 1 - row : row) * row_bytes; };
+    auto row_start = [&](uint64_t row) { return picture + (top_origin ? height - 1 - row : row) * width * out_bytes; };
     if (image_type == 2) {
         uint8_t* row = new uint8_t[row_bytes];
         for (uint32_t r = 0; r < height; r++) {
             size_t got = source->read(row, row_bytes);
             uint8_t* out = row_start(r);
-            for (size_t i = 0; i + bytes <= got; i += bytes) put_pixel(out + i, row + i, bytes);
+            for (size_t i = 0, o = 0; i + bytes <= got; i += bytes, o += out_bytes)
+                put_pixel(out + o, row + i, bytes, texture_layout);
             done += got / bytes;
             if (got < row_bytes) break;
         }
@@ -145,13 +156,16 @@ void ImageLoader::read_tga(FILE* file, int index)
             if (repeat) more = source->read(stored, bytes) == bytes;
             for (unsigned k = 0; more && k < count && done < total; k++) {
                 if (!repeat && !(more = source->read(stored, bytes) == bytes)) break;
-                put_pixel(row_start(done / width) + (size_t)(done % width) * bytes, stored, bytes);
+                put_pixel(row_start(done / width) + (size_t)(done % width) * out_bytes, stored, bytes, texture_layout);
                 done++;
             }
         }
     }
     delete source;
-    if (done < total) report_truncated(this, "tga");
+    if (done < total) {
+        clear_unwritten(picture, width, height, out_bytes, top_origin, done);
+        report_truncated(this, "tga");
+    }
     report_progress(this, 1, 1, index);
     pixels = picture;
 }

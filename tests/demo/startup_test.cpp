@@ -13,7 +13,11 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include "imageloader/image_loader.h"
+
 #include <climits>
+#include <filesystem>
+#include <fstream>
 #include <set>
 
 TEST(SoundErrorText, EveryCode)
@@ -161,4 +165,54 @@ TEST(Startup, MissingPictureLeavesItsSlotEmpty)
     // An empty texture draws as the plain colour, white.
     EXPECT_NE(result.out.find("slot 13 shows -1\n"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("slot 14 shows 14\n"), std::string::npos) << result.out;
+}
+
+// A whole start-up with broken files among the 33 prints the same lines and
+// fills the same textures whether one thread or several decode ahead.
+TEST(Startup, SameLogAndTexturesWithOneOrSeveralDecodingThreads)
+{
+    TempDir dir;
+    write_show_data(dir.path, true, 13, 64);   // slot 13 missing
+    auto cut = [&](int slot, uintmax_t bytes) {
+        std::string path = dir / texture_paths[slot];
+        std::filesystem::resize_file(path, std::filesystem::file_size(path) - bytes);
+    };
+    cut(5, 20);    // PNG that ends early: libpng's error, no picture
+    cut(16, 10);   // JPEG that ends early: a warning, the rest black
+    std::ofstream(dir / texture_paths[20]) << "not a picture\n";   // no format at all
+    std::ofstream(dir / texture_paths[27]) << "\x89PNG\r\n\x1a\n broken";   // PNG that breaks in its header
+
+    auto start_up = [&](unsigned threads) {
+        return run_in_child([&] {
+            ASSERT_EQ(chdir(dir.path.c_str()), 0);
+            sound_select(SOUND_BACKEND_RECORDING);
+            decode_ahead(texture_paths, TEXTURE_COUNT, threads);
+            run_in_window([] {
+                demo_init("");
+                for (int slot = 0; slot < TEXTURE_COUNT; slot++) {
+                    GLint w = 0, h = 0;
+                    glBindTexture(GL_TEXTURE_2D, texture_table[slot]);
+                    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+                    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+                    std::vector<uint8_t> texels((size_t)w * h * 4);
+                    if (w && h) glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+                    uint32_t hash = 2166136261u;
+                    for (uint8_t v : texels) hash = (hash ^ v) * 16777619u;
+                    printf("slot %d: %dx%d %08x\n", slot, w, h, hash);
+                }
+            });
+        });
+    };
+    ChildResult one = start_up(1);
+    EXPECT_CHILD_STATUS(one, 0);
+    for (const char* line : {"(tolm) sorry, couldnt open data/crisis.png!\n", "slot 5: 0x0 ", "slot 13: 0x0 ",
+                             "slot 16: 64x64 ", "slot 20: 0x0 ", "slot 27: 0x0 ", "slot 32: 64x64 "})
+        EXPECT_NE(one.out.find(line), std::string::npos) << line << one.out;
+    EXPECT_NE(one.err.find("(tolm) Load: Could not open file: data/crisis.png\n"), std::string::npos) << one.err;
+    EXPECT_NE(one.err.find("libpng error: "), std::string::npos) << one.err;
+    EXPECT_NE(one.err.find("Premature end of JPEG file\n"), std::string::npos) << one.err;
+    ChildResult several = start_up(4);
+    EXPECT_CHILD_STATUS(several, 0);
+    EXPECT_EQ(several.out, one.out);
+    EXPECT_EQ(several.err, one.err);
 }

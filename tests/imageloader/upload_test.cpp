@@ -10,6 +10,8 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 // Collects the loader's log lines while it lives.
 struct LogCapture {
     char* text = nullptr;
@@ -94,7 +96,11 @@ TEST(Upload, PicturesOfAnyWidthAppearUpright)
 
         expect_on_screen(names[0], odd);
         expect_on_screen(names[1], odd);
-        EXPECT_EQ(level_parameter(names[0], GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
+        // A 24-bit picture is kept as RGBA (the driver's own layout), opaque throughout.
+        std::vector<uint8_t> texels(10 * 6 * 4);
+        glBindTexture(GL_TEXTURE_2D, names[0]);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+        for (size_t i = 3; i < texels.size(); i += 4) EXPECT_EQ(texels[i], 255) << i / 4;
         EXPECT_EQ(level_parameter(names[2], GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA);
         EXPECT_EQ(level_parameter(names[2], GL_TEXTURE_WIDTH), 8);
         EXPECT_EQ(level_parameter(names[3], GL_TEXTURE_WIDTH), 16);
