@@ -4,14 +4,11 @@
 // pictures in list order; each decodes with a loader of its own and holds
 // its log lines back, so what is printed, and when, is what reading the
 // files one by one at load time prints. Message boxes and GL stay on the
-// calling thread. Also tunes glibc's malloc so that the GL driver reuses the
-// pages of uploaded pictures. Depends on image_loader.h, the C++ thread
-// library and glibc (mallopt).
+// calling thread. Depends on image_loader.h, platform/ (the heap's set-up
+// for many large pictures) and the C++ thread library.
 #include "image_loader.h"
 
-#include <malloc.h>
-#include <sys/mman.h>
-#include <unistd.h>
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <atomic>
@@ -78,38 +75,12 @@ void work()
     }
 }
 
-// Pictures are allocated on the workers and freed on the GL thread right
-// after the driver has allocated the texture's own copy. With one malloc
-// arena, large blocks from the heap rather than fresh mappings, and the heap
-// not handed back at once, the driver's next texture reuses a freed
-// picture's pages instead of faulting in new ones. The heap also grows by
-// one large step whose memory is backed by huge pages where the kernel has
-// them: a few faults per picture instead of hundreds. Together they took
-// the upload of the shipped pictures on llvmpipe from about 45 ms to under
-// 10 ms.
-void prepare_heap()
-{
-    const size_t huge_page = 2 << 20, reserve = 192 << 20;
-    mallopt(M_ARENA_MAX, 1);
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, reserve + (32 << 20));
-    mallopt(M_TOP_PAD, reserve);
-    uintptr_t old_end = (uintptr_t)sbrk(0);
-    void* volatile grow = malloc(huge_page);   // volatile: kept, so the heap grows by the reserve
-    free(grow);
-    uintptr_t new_end = (uintptr_t)sbrk(0);
-    mallopt(M_TOP_PAD, 128 << 10);   // glibc's default again
-    uintptr_t first = (old_end + huge_page - 1) & ~(uintptr_t)(huge_page - 1);
-    uintptr_t last = new_end & ~(uintptr_t)(huge_page - 1);
-    if (old_end != (uintptr_t)-1 && last > first) madvise((void*)first, last - first, MADV_HUGEPAGE);
-}
-
 }  // namespace
 
 void decode_ahead(const char* const* paths, uint32_t count, unsigned threads)
 {
     if (ahead) return;
-    prepare_heap();
+    platform_prepare_heap_for_pictures();
     ahead = new DecodeAhead;
     ahead->pictures = std::vector<Decoded>(count);
     for (uint32_t i = 0; i < count; i++) ahead->pictures[i].path = paths[i];

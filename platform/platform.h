@@ -113,6 +113,13 @@ int64_t platform_counter_frequency();   // its ticks per second (0: no counter)
 // resolved, without a trailing separator; empty when the system cannot say.
 std::string platform_executable_dir();
 
+// ---- memory -----------------------------------------------------------------
+// Readies the heap for the start-up's pictures: large blocks allocated on
+// worker threads and freed on the GL thread right after the driver copied
+// them. Call once, before they are decoded. Only a speed-up: where the system
+// offers nothing of the kind it does nothing.
+void platform_prepare_heap_for_pictures();
+
 // ---- leaving ----------------------------------------------------------------
 // Runs before the process ends through platform_exit (in the order registered),
 // e.g. to finish a capture. At most 8.
