@@ -31,6 +31,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/posix.h"
+
+#ifndef GL_BGRA
+#define GL_BGRA 0x80E1   // GL 1.2; a GL 1.1 header lacks the name
+#endif
+
 static const uint64_t show_end_ms = 159000;
 
 uint64_t capture_frame_ms(uint64_t n, uint32_t fps_num, uint32_t fps_den)
@@ -445,6 +451,10 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
         cap.planned = cap.wanted.back();
     }
 
+    if (cap.kind == CAPTURE_VIDEO && video_unsupported()) {
+        fprintf(stderr, "oargala: %s\n", video_unsupported());
+        return 2;
+    }
     if (cap.kind == CAPTURE_VIDEO && !video_ffmpeg_found()) {
         fprintf(stderr, "oargala: ffmpeg not found on PATH; a video capture needs it (Debian package ffmpeg), "
                         "pictures do not (--capture DIR/)\n");
