@@ -1,0 +1,209 @@
+#!/bin/bash
+# wine_test.sh: the Windows release under Wine, against the Linux build. The
+# command line's output and exit codes, --decode of every test picture
+# (byte-identical PAM), --capture frames across the show, the windowed show
+# under Xvfb (title, the loading scene on screen, Escape and the close
+# request), the missing sound device's one box, and full screen under Xorg
+# with the dummy driver (640x480 during the show, the desktop's mode back).
+# One throw-away Wine prefix and one kept-alive wineserver for the whole run.
+# Usage: wine_test.sh LINUX_OARGALA X11_TOOL RELEASE_DIR SOURCE_DIR
+LINUX=$(realpath "$1") X11_TOOL=$2 RELEASE=$(realpath "$3") SOURCE=$(realpath "$4")
+export OARGALA_EXE=$RELEASE/oargala.exe
+OARGALA=$SOURCE/tests/windows/oargala_wine.sh
+# The program runs from the release's folder: the zip's own data/.
+SOURCE_DIR=$RELEASE
+source "$SOURCE/tests/x11/lib.sh"
+
+export WINEPREFIX=$TMP/wineprefix WINEDEBUG=-all WINEARCH=win64
+# No Mono or Gecko installers: their dialogs would wait for a person.
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+wine_cleanup() {
+    end_program
+    wineserver -k 2>/dev/null
+    cleanup
+}
+trap wine_cleanup EXIT
+
+start_wine() {
+    local start=$SECONDS
+    wineboot -i >/dev/null 2>&1 || return 1
+    # The server outlives each program: later starts skip its start-up.
+    wineserver -p || return 1
+    note "Wine prefix ready in $((SECONDS - start)) s"
+}
+
+# run_both NAME ARGS...: the Linux and the Windows build with the same
+# arguments from the release's folder; output in $TMP/NAME.{linux,windows}.*
+# with Windows' CR LF line ends made LF.
+run_both() {
+    local name=$1
+    shift
+    (cd "$RELEASE" && "$LINUX" "$@" >"$TMP/$name.linux.out" 2>"$TMP/$name.linux.err"; echo $? >"$TMP/$name.linux.code")
+    (cd "$RELEASE" && wine "$OARGALA_EXE" "$@" >"$TMP/$name.windows.raw" 2>"$TMP/$name.windows.rawerr"
+     echo $? >"$TMP/$name.windows.code")
+    tr -d '\r' <"$TMP/$name.windows.raw" >"$TMP/$name.windows.out"
+    tr -d '\r' <"$TMP/$name.windows.rawerr" >"$TMP/$name.windows.err"
+}
+
+same() { cmp -s "$1" "$2" || { diff "$1" "$2" | head -n 10 | sed 's/^/  /'; return 1; }; }
+
+command_line() {
+    echo "command line: output and exit codes as on Linux"
+    local args
+    for args in "--version" "--help" "--no-such-option" "--decode" "--capture out.mp4 --fps 0"; do
+        # shellcheck disable=SC2086
+        run_both cli $args
+        expect "$args: same exit code" same "$TMP/cli.linux.code" "$TMP/cli.windows.code"
+        expect "$args: same standard output" same "$TMP/cli.linux.out" "$TMP/cli.windows.out"
+        expect "$args: same standard error" same "$TMP/cli.linux.err" "$TMP/cli.windows.err"
+    done
+    run_both cli --capture out.mp4
+    expect "--capture OUT.mp4 is refused with exit code 2" equals "$(cat "$TMP/cli.windows.code")" 2
+    expect "in one line" equals "$(cat "$TMP/cli.windows.err")" \
+        "oargala: video capture needs ffmpeg and is not in this release; pictures are (--capture DIR/)"
+    run_both cli --check-data
+    expect "--check-data: same exit code and output" same "$TMP/cli.linux.out" "$TMP/cli.windows.out"
+}
+
+# Every picture in one batch file: Wine starts once, each decode is one more
+# process under the same wineserver.
+decode_all() {
+    echo "--decode: every test picture gives the same exit code, output and PAM"
+    local list=$TMP/pictures out=$TMP/decode i=0 path
+    mkdir -p "$out/linux" "$out/windows"
+    (cd "$SOURCE" && find tests/data -type f ! -name '*.pam' ! -name '*.md' ! -name '*.py' ! -name '*.json' \
+        ! -name 'LICENSE' ! -name '*README*' ! -name '*.mp3' | sort) >"$list"
+    : >"$out/run.bat"
+    while read -r path; do
+        i=$((i + 1))
+        (cd "$SOURCE" && "$LINUX" --decode "$path" "$out/linux/$i.pam" >"$out/linux/$i.out" 2>&1
+         echo $? >"$out/linux/$i.code")
+        printf '"%s" --decode "%s" "Z:%s/windows/%s.pam" > "Z:%s/windows/%s.out" 2>&1\r\necho %%ERRORLEVEL%% > "Z:%s/windows/%s.code"\r\n' \
+            "Z:$OARGALA_EXE" "$path" "$out" "$i" "$out" "$i" "$out" "$i" | tr / '\\' >>"$out/run.bat"
+    done <"$list"
+    local start=$SECONDS
+    (cd "$SOURCE" && wine cmd /c "Z:$(echo "$out/run.bat" | tr / '\\')" >/dev/null 2>&1)
+    note "$i pictures decoded under Wine in $((SECONDS - start)) s"
+    local bad=0
+    for ((n = 1; n <= i; n++)); do
+        local code
+        code=$(tr -dc 0-9 <"$out/windows/$n.code" 2>/dev/null)
+        tr -d '\r' <"$out/windows/$n.out" >"$out/windows/$n.txt" 2>/dev/null
+        if [ "$code" != "$(cat "$out/linux/$n.code")" ] || ! cmp -s "$out/linux/$n.out" "$out/windows/$n.txt" ||
+           { [ -f "$out/linux/$n.pam" ] && ! cmp -s "$out/linux/$n.pam" "$out/windows/$n.pam"; }; then
+            bad=$((bad + 1))
+            [ $bad -le 5 ] && note "differs: $(sed -n "${n}p" "$list") (exit $code, Linux $(cat "$out/linux/$n.code"))"
+        fi
+    done
+    expect "all $i pictures decode as on Linux" equals "$bad" 0
+}
+
+# Frames of the capture at show times in every scene: loading, title cards,
+# world, flickers, slideshow, cube, the closing cards.
+capture_frames() {
+    echo "--capture DIR/: the frames match the Linux build's"
+    local at=5,30,60,68,85,97,110,142,155 build frame bad=0
+    (cd "$RELEASE" && "$LINUX" --capture "$TMP/frames-linux/" --fps 10 --at $at 2>"$TMP/err")
+    (cd "$RELEASE" && wine "$OARGALA_EXE" --capture "$TMP/frames-windows/" --fps 10 --at $at 2>"$TMP/err")
+    expect "the Windows build wrote 9 frames" equals "$(ls "$TMP/frames-windows" | wc -l)" 9
+    for frame in "$TMP"/frames-linux/*.png; do
+        for build in linux windows; do
+            "$LINUX" --decode "$TMP/frames-$build/$(basename "$frame")" "$TMP/$build.pam" >/dev/null 2>&1
+        done
+        cmp -s "$TMP/linux.pam" "$TMP/windows.pam" || { bad=$((bad + 1)); note "differs: $(basename "$frame")"; }
+    done
+    expect "every frame is identical to the Linux build's" equals "$bad" 0
+}
+
+DECORATED='(pelmatox - Oar Gala (BUY V1@GRA)) -- [640x480^32^16]'
+fps_title() { [[ "$(title)" =~ ^"$DECORATED [fps: "[\ 0-9-]{2,}\.[0-9]{2}"]"$ ]]; }
+
+# The share of bytes in which the window's picture differs from the Linux
+# capture's loading frame at 5 s, in percent. The boat creeping across the
+# picture is all that moves in the first 14 s.
+loading_difference() {
+    ffmpeg -v error -y -f x11grab -video_size 640x480 -i "$DISPLAY+$(geometry | cut -d+ -f2-)" \
+        -frames:v 1 -f rawvideo -pix_fmt rgb24 "$TMP/screen.rgb" || return 1
+    "$LINUX" --decode "$TMP/frames-linux/frame-00050.png" "$TMP/loading.pam" >/dev/null || return 1
+    tail -c 921600 "$TMP/loading.pam" >"$TMP/loading.rgb"
+    echo $(( $(cmp -l "$TMP/screen.rgb" "$TMP/loading.rgb" | wc -l) * 100 / 921600 ))
+}
+
+window_show() {
+    echo "windowed under Xvfb: title with the frame rate, the loading scene, Escape"
+    start_program --windowed
+    expect "a window appears" wait_window || return
+    expect "the title is the decorated title and the frame rate" wait_until "$LIMIT" fps_title
+    expect "the window is 640x480" equals "$(geometry | cut -d+ -f1)" 640x480
+    local diff
+    diff=$(loading_difference)
+    note "the window differs from the loading frame in $diff % of its bytes"
+    expect "the loading scene is on screen" test "${diff:-100}" -lt 10
+    press Escape
+    wait_exit
+    expect "Escape ends it with code 0" equals "$EXIT_CODE" 0
+
+    echo "windowed under Xvfb: the close request"
+    start_program --windowed
+    expect "a window appears" wait_window || return
+    expect "the close request is sent" "$X11_TOOL" close "$WINDOW"
+    wait_exit
+    expect "the close request ends it with code 0" equals "$EXIT_CODE" 0
+}
+
+# Wine has no sound device here: SDL's own choice of driver finds none.
+no_sound_device() {
+    echo "no sound device: one box, then the show plays on silently"
+    bash "$SOURCE/tests/x11/dismiss_box.sh" "ZUZORE RO DODAZED" "$TMP/box" &
+    local helper=$!
+    PROGRAM_ENV=(SDL_AUDIODRIVER=)
+    start_program --windowed
+    PROGRAM_ENV=()
+    expect "a message box comes and is dismissed" wait_until "$LIMIT" test -s "$TMP/box"
+    expect "it was the sound box" test "$(cat "$TMP/box")" != none
+    expect "a window appears" wait_window || return
+    expect "the show plays" wait_until "$LIMIT" fps_title
+    press Escape
+    wait_exit
+    wait "$helper"
+    expect "Escape ends it with code 0" equals "$EXIT_CODE" 0
+}
+
+DESKTOP="1024x768 1024x768"
+SHOW="640x480 640x480"
+reset_mode() {
+    mode_is "$DESKTOP" && return
+    note "putting the desktop back by hand after: $(screen_mode)"
+    xrandr --fb 1024x768 --output DUMMY0 --mode 1024x768 2>/dev/null
+}
+
+full_screen() {
+    local ending
+    for ending in Escape KILL; do
+        echo "full screen under Xorg (dummy): 640x480 during the show, the desktop back after $ending"
+        reset_mode
+        start_program
+        expect "a window appears" wait_window || continue
+        expect "the display switches to 640x480" wait_until "$LIMIT" mode_is "$SHOW" || continue
+        case $ending in
+        Escape) press Escape ;;
+        *) kill -s "$ending" "$PROGRAM_PID" ;;
+        esac
+        wait_exit
+        [ "$ending" = Escape ] && expect "Escape ends it with code 0" equals "$EXIT_CODE" 0
+        expect "the desktop is back at 1024x768 after $ending" wait_until "$LIMIT" mode_is "$DESKTOP"
+    done
+}
+
+start_server xvfb
+start_wine || { echo "FAIL: the Wine prefix could not be made"; exit 1; }
+command_line
+decode_all
+capture_frames
+window_show
+no_sound_device
+kill "$SERVER_PID"
+wait "$SERVER_PID" 2>/dev/null
+start_server xorg
+full_screen
+finish
