@@ -39,11 +39,13 @@ static struct {
 
 static const char window_class[] = "oargala offscreen";
 
-// The core name, else the EXT one (same signatures and enum values).
-static PROC load(const char* core, const char* ext)
+// The core name, else the EXT one (same signatures and enum values). As a
+// void (*)(void), which converts to any function pointer without a warning.
+typedef void (*AnyFn)(void);
+static AnyFn load(const char* core, const char* ext)
 {
     PROC proc = wglGetProcAddress(core);
-    return proc ? proc : wglGetProcAddress(ext);
+    return (AnyFn)(proc ? proc : wglGetProcAddress(ext));
 }
 
 static bool load_framebuffer_functions()

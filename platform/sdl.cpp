@@ -98,9 +98,10 @@ static bool sdl_change_display_mode(unsigned width, unsigned height, unsigned bi
 {
 #ifdef _WIN32
     return win32_display_mode_change(width, height, bits);
-#endif
+#else
     // Wayland lets no client change the mode: the window then lies over it.
     return sdl.x11 && x11_display_mode_change(width, height, bits);
+#endif
 }
 
 #ifdef _WIN32

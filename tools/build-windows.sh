@@ -51,11 +51,12 @@ while [ ${#pending[@]} -gt 0 ]; do
   file=${pending[0]}
   pending=("${pending[@]:1}")
   for dll in $(imports "$file"); do
-    [ -f "$stage/$dll" ] && continue
-    if found=$(find "$deps/bin" -maxdepth 1 -iname "$dll" | head -1) && [ -n "$found" ]; then
-      cp "$found" "$stage/$dll"
-      $host-strip "$stage/$dll"
-      pending+=("$stage/$dll")
+    [ -n "$(find "$stage" -maxdepth 1 -iname "$dll")" ] && continue
+    found=$(find "$deps/bin" -maxdepth 1 -iname "$dll" | head -1)
+    if [ -n "$found" ]; then
+      cp "$found" "$stage/"
+      $host-strip "$stage/$(basename "$found")"
+      pending+=("$stage/$(basename "$found")")
     elif ! grep -Eq "$system_dlls" <<<"$dll"; then
       echo "build-windows: $(basename "$file") imports $dll, which is neither shipped nor part of Windows" >&2
       exit 1

@@ -12,6 +12,9 @@ prefix=$1
 host=x86_64-w64-mingw32
 jobs=${JOBS:-$(nproc)}
 work=$prefix/.work
+# Configure scripts must see only the cross-built libraries, never the
+# machine's own (they would pick up e.g. PulseAudio's headers).
+export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH=
 rm -rf "$prefix"
 mkdir -p "$work/apt/lists/partial" "$work/apt/parts" "$work/src"
 
@@ -89,8 +92,10 @@ cmake_build "$src" -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_TEST=OFF
 
 echo "building mpg123"
 src=$(unpack mpg123)
-(cd "$src" && ./configure --host=$host --prefix="$prefix" --enable-shared --disable-static \
-   --disable-components --enable-libmpg123 --with-cpu=x86-64 >"$src/_build.log" \
+# Its player and output library come along (this version cannot leave them
+# out); only libmpg123's DLL is shipped.
+(cd "$src" && ./configure --host=$host CC=$host-gcc-posix --prefix="$prefix" --enable-shared --disable-static \
+   --with-cpu=x86-64 --with-audio=dummy --enable-modules=no >"$src/_build.log" \
    && make -j"$jobs" >>"$src/_build.log" && make install >>"$src/_build.log")
 
 echo "building SDL2_mixer"
