@@ -6,7 +6,8 @@
 // every system that runs Windows programs does (Wine keeps it). So once a mode
 // was changed it is also put back on exit() and returning from main (atexit),
 // on Ctrl+C, Ctrl+Break and closing the console (a console control handler),
-// and on a crash (the unhandled-exception filter).
+// on a crash (the unhandled-exception filter), and by a guard process when
+// the program is killed.
 #pragma once
 
 // Switches the primary display to width x height at bits per pixel. Returns

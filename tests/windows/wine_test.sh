@@ -26,9 +26,10 @@ trap wine_cleanup EXIT
 
 start_wine() {
     local start=$SECONDS
-    wineboot -i >/dev/null 2>&1 || return 1
     # The server outlives each program: later starts skip its start-up.
+    mkdir -p "$WINEPREFIX"
     wineserver -p || return 1
+    wineboot -i >/dev/null 2>&1 || return 1
     note "Wine prefix ready in $((SECONDS - start)) s"
 }
 
@@ -98,21 +99,35 @@ decode_all() {
     expect "all $i pictures decode as on Linux" equals "$bad" 0
 }
 
-# Frames of the capture at show times in every scene: loading, title cards,
-# world, flickers, slideshow, cube, the closing cards.
+# "LARGEST COUNT": the largest difference of two same-sized binary files'
+# bytes and how many bytes differ (cmp -l gives the values in octal).
+byte_difference() {
+    cmp -l "$1" "$2" | awk 'function oct(s,  v, i) { v = 0; for (i = 1; i <= length(s); i++) v = v * 8 + substr(s, i, 1); return v }
+        { d = oct($2) - oct($3); if (d < 0) d = -d; if (d > m) m = d; n++ } END { print m + 0, n + 0 }'
+}
+
+# Frames of the capture in every scene but the title cards: loading, world,
+# flickers, slideshow, cube, the closing cards. (The title cards' star field
+# comes from the C runtime's rand(), whose sequence differs between glibc and
+# Windows' msvcrt; any sequence is right.) Allowed: a difference of 1 in a few
+# bytes, from the two C runtimes' sin and cos.
 capture_frames() {
     echo "--capture DIR/: the frames match the Linux build's"
-    local at=5,30,60,68,85,97,110,142,155 build frame bad=0
-    (cd "$RELEASE" && "$LINUX" --capture "$TMP/frames-linux/" --fps 10 --at $at 2>"$TMP/err")
-    (cd "$RELEASE" && wine "$OARGALA_EXE" --capture "$TMP/frames-windows/" --fps 10 --at $at 2>"$TMP/err")
-    expect "the Windows build wrote 9 frames" equals "$(ls "$TMP/frames-windows" | wc -l)" 9
+    local at=5,60,68,85,97,110,142,155 build frame bad=0 largest count
+    (cd "$RELEASE" && "$LINUX" --capture "$TMP/frames-linux/" --fps 10 --at $at >/dev/null 2>"$TMP/err")
+    (cd "$RELEASE" && wine "$OARGALA_EXE" --capture "$TMP/frames-windows/" --fps 10 --at $at >/dev/null 2>"$TMP/err")
+    expect "the Windows build wrote 8 frames" equals "$(ls "$TMP/frames-windows" | wc -l)" 8
     for frame in "$TMP"/frames-linux/*.png; do
         for build in linux windows; do
             "$LINUX" --decode "$TMP/frames-$build/$(basename "$frame")" "$TMP/$build.pam" >/dev/null 2>&1
         done
-        cmp -s "$TMP/linux.pam" "$TMP/windows.pam" || { bad=$((bad + 1)); note "differs: $(basename "$frame")"; }
+        read -r largest count < <(byte_difference "$TMP/linux.pam" "$TMP/windows.pam")
+        if [ "$largest" -gt 1 ] || [ "$count" -gt 1000 ]; then
+            bad=$((bad + 1))
+            note "differs: $(basename "$frame"): $count bytes, by up to $largest"
+        fi
     done
-    expect "every frame is identical to the Linux build's" equals "$bad" 0
+    expect "every frame matches the Linux build's within 1 in under 1000 bytes" equals "$bad" 0
 }
 
 DECORATED='(pelmatox - Oar Gala (BUY V1@GRA)) -- [640x480^32^16]'
@@ -126,7 +141,9 @@ loading_difference() {
         -frames:v 1 -f rawvideo -pix_fmt rgb24 "$TMP/screen.rgb" || return 1
     "$LINUX" --decode "$TMP/frames-linux/frame-00050.png" "$TMP/loading.pam" >/dev/null || return 1
     tail -c 921600 "$TMP/loading.pam" >"$TMP/loading.rgb"
-    echo $(( $(cmp -l "$TMP/screen.rgb" "$TMP/loading.rgb" | wc -l) * 100 / 921600 ))
+    local largest count
+    read -r largest count < <(byte_difference "$TMP/screen.rgb" "$TMP/loading.rgb")
+    echo $((count * 100 / 921600))
 }
 
 window_show() {
@@ -177,21 +194,27 @@ reset_mode() {
     xrandr --fb 1024x768 --output DUMMY0 --mode 1024x768 2>/dev/null
 }
 
+# Killed, the program itself cannot put the mode back (Wine, unlike Windows,
+# keeps it): its guard process does.
 full_screen() {
-    local ending
-    for ending in Escape KILL; do
+    local ending pid
+    for ending in Escape TERM KILL; do
         echo "full screen under Xorg (dummy): 640x480 during the show, the desktop back after $ending"
         reset_mode
         start_program
         expect "a window appears" wait_window || continue
         expect "the display switches to 640x480" wait_until "$LIMIT" mode_is "$SHOW" || continue
-        case $ending in
-        Escape) press Escape ;;
-        *) kill -s "$ending" "$PROGRAM_PID" ;;
-        esac
-        wait_exit
-        [ "$ending" = Escape ] && expect "Escape ends it with code 0" equals "$EXIT_CODE" 0
+        if [ "$ending" = Escape ]; then
+            press Escape
+            wait_exit
+            expect "Escape ends it with code 0" equals "$EXIT_CODE" 0
+        else
+            kill -s "$ending" "$PROGRAM_PID"
+            pid=$PROGRAM_PID
+            PROGRAM_PID=""   # the guard outlives it, in the same process group
+        fi
         expect "the desktop is back at 1024x768 after $ending" wait_until "$LIMIT" mode_is "$DESKTOP"
+        [ "$ending" = Escape ] || { wait "$pid" 2>/dev/null; end_program; }
     done
 }
 
@@ -202,8 +225,13 @@ decode_all
 capture_frames
 window_show
 no_sound_device
+# Wine's desktop process stays with the X server it started on: a new server
+# needs a new wineserver.
+wineserver -k
+wineserver -w
 kill "$SERVER_PID"
 wait "$SERVER_PID" 2>/dev/null
 start_server xorg
+wineserver -p
 full_screen
 finish
