@@ -58,7 +58,8 @@ command_line() {
         expect "$args: same standard output" same "$TMP/cli.linux.out" "$TMP/cli.windows.out"
         expect "$args: same standard error" same "$TMP/cli.linux.err" "$TMP/cli.windows.err"
     done
-    run_both cli --capture out.mp4
+    (cd "$RELEASE" && wine "$OARGALA_EXE" --capture out.mp4 2>&1 | tr -d '\r' >"$TMP/cli.windows.err"
+     echo "${PIPESTATUS[0]}" >"$TMP/cli.windows.code")
     expect "--capture OUT.mp4 is refused with exit code 2" equals "$(cat "$TMP/cli.windows.code")" 2
     expect "in one line" equals "$(cat "$TMP/cli.windows.err")" \
         "oargala: video capture needs ffmpeg and is not in this release; pictures are (--capture DIR/)"
@@ -75,12 +76,15 @@ decode_all() {
     (cd "$SOURCE" && find tests/data -type f ! -name '*.pam' ! -name '*.md' ! -name '*.py' ! -name '*.json' \
         ! -name 'LICENSE' ! -name '*README*' ! -name '*.mp3' | sort) >"$list"
     : >"$out/run.bat"
+    local exe dir=Z:$out/windows
+    exe=$(echo "Z:$OARGALA_EXE" | tr / '\\')
     while read -r path; do
         i=$((i + 1))
-        (cd "$SOURCE" && "$LINUX" --decode "$path" "$out/linux/$i.pam" >"$out/linux/$i.out" 2>&1
+        (cd "$SOURCE" && "$LINUX" --decode "$path" "$out/linux/$i.pam" >"$out/linux/$i.out" 2>"$out/linux/$i.err"
          echo $? >"$out/linux/$i.code")
-        printf '"%s" --decode "%s" "Z:%s/windows/%s.pam" > "Z:%s/windows/%s.out" 2>&1\r\necho %%ERRORLEVEL%% > "Z:%s/windows/%s.code"\r\n' \
-            "Z:$OARGALA_EXE" "$path" "$out" "$i" "$out" "$i" "$out" "$i" | tr / '\\' >>"$out/run.bat"
+        # The picture's path as on Linux (it shows in the log lines).
+        printf '"%s" --decode "%s" "%s/%s.pam" > "%s/%s.out" 2> "%s/%s.err"\r\necho %%ERRORLEVEL%% > "%s/%s.code"\r\n' \
+            "$exe" "$path" "$dir" "$i" "$dir" "$i" "$dir" "$i" "$dir" "$i" >>"$out/run.bat"
     done <"$list"
     local start=$SECONDS
     (cd "$SOURCE" && wine cmd /c "Z:$(echo "$out/run.bat" | tr / '\\')" >/dev/null 2>&1)
@@ -89,8 +93,10 @@ decode_all() {
     for ((n = 1; n <= i; n++)); do
         local code
         code=$(tr -dc 0-9 <"$out/windows/$n.code" 2>/dev/null)
-        tr -d '\r' <"$out/windows/$n.out" >"$out/windows/$n.txt" 2>/dev/null
-        if [ "$code" != "$(cat "$out/linux/$n.code")" ] || ! cmp -s "$out/linux/$n.out" "$out/windows/$n.txt" ||
+        tr -d '\r' <"$out/windows/$n.out" >"$out/windows/$n.out.txt" 2>/dev/null
+        tr -d '\r' <"$out/windows/$n.err" >"$out/windows/$n.err.txt" 2>/dev/null
+        if [ "$code" != "$(cat "$out/linux/$n.code")" ] || ! cmp -s "$out/linux/$n.out" "$out/windows/$n.out.txt" ||
+           ! cmp -s "$out/linux/$n.err" "$out/windows/$n.err.txt" ||
            { [ -f "$out/linux/$n.pam" ] && ! cmp -s "$out/linux/$n.pam" "$out/windows/$n.pam"; }; then
             bad=$((bad + 1))
             [ $bad -le 5 ] && note "differs: $(sed -n "${n}p" "$list") (exit $code, Linux $(cat "$out/linux/$n.code"))"
