@@ -1,6 +1,7 @@
 // main.cpp: the program entry. Reads the command line (the GlWindow itself
 // always gets an empty one), then plays the show in a window, or runs one of
-// the tools: capture, decode, check-data. Depends on every subsystem.
+// the tools: capture, decode, check-data. Chooses the data folder for the
+// show, the capture and check-data alike. Depends on every subsystem.
 #include "capture/capture.h"
 #include "demo/demo.h"
 #include "framework/glwindow.h"
@@ -23,16 +24,36 @@ int main(int argc, char** argv)
     case RUN_HELP: fputs(usage_text, stdout); return 0;
     case RUN_VERSION: fputs(version_text, stdout); return 0;
     case RUN_DECODE: return decode_command(options.decode_input.c_str(), options.decode_output.c_str());
-    case RUN_CHECK_DATA: return check_data_command();
-    case RUN_CAPTURE: return capture_run(options.capture);
-    case RUN_SHOW: break;
+    case RUN_CHECK_DATA: case RUN_CAPTURE: case RUN_SHOW: break;
     }
 
     const char* why = "";
-    if (!platform_select(PLATFORM_BACKEND_SDL, &why)) {
+    if (options.mode == RUN_SHOW && !platform_select(PLATFORM_BACKEND_SDL, &why)) {
         fprintf(stderr, "oargala: %s\n", why);
         return 1;
     }
 
-    return run_demo_window(options.windowed ? 0 : 1, demo_init, demo_frame);
+    // The show, the capture and --check-data read the same folder. Without
+    // one they go on as with an empty data/: empty slots, no music.
+    std::string data_folder, searched;
+    if (!find_data_folder(options.data_folder, &data_folder, &searched))
+        fprintf(stderr, "oargala: no folder holds the show's files; searched %s\n", searched.c_str());
+    else if (!options.data_folder.empty() && !searched.empty())
+        // The folder the user named was passed over: say so rather than
+        // silently play another copy.
+        fprintf(stderr, "oargala: %s does not hold the show's files; using %s\n",
+                options.data_folder.c_str(), data_folder.c_str());
+    use_data_folder(data_folder);
+
+    if (options.mode == RUN_CHECK_DATA) return check_data_command();
+    if (options.mode == RUN_CAPTURE) return capture_run(options.capture);
+    WindowSettings window;
+    window.fullscreen = options.windowed ? 0 : 1;
+    window.desktop = options.desktop;
+    window.width = options.show_width;
+    window.height = options.show_height;
+    window.vsync = options.vsync;
+    window.switch_refused_note = "--desktop fills the screen without changing its mode";
+    window.show_milliseconds = demo_show_milliseconds;
+    return run_demo_window(window, demo_init, demo_frame);
 }

@@ -11,29 +11,40 @@
 const char* const version_text = "oargala 1.0.0\n";
 
 const char* const usage_text =
-    "Usage: oargala [--windowed]\n"
-    "       oargala --capture OUT.mp4|OUT.mkv [--fps N|N/D] [--size WxH]\n"
-    "       oargala --capture DIR/ [--fps N|N/D] [--size WxH] [--at T1,T2,...]\n"
-    "       oargala --decode PICTURE OUT.pam\n"
-    "       oargala --check-data\n"
-    "       oargala --help | --version\n"
+    "Usage: oargala [--windowed] [--size WxH] [--vsync] [--data DIR]\n"
+    "  or:  oargala --desktop [--vsync] [--data DIR]\n"
+    "  or:  oargala --capture OUT.mp4|OUT.mkv [--fps N|N/D] [--size WxH]\n"
+    "  or:  oargala --capture DIR/ [--fps N|N/D] [--size WxH] [--at T1,T2,...]\n"
+    "  or:  oargala --decode PICTURE OUT.pam\n"
+    "  or:  oargala --check-data [--data DIR]\n"
+    "  or:  oargala --help | --version\n"
     "\n"
     "Plays the Oar Gala demo: about 159 seconds of pictures and music, full screen\n"
-    "at 640x480. Escape or closing the window ends it. Pictures and music are read\n"
-    "from data/ below the working directory.\n"
+    "at 640x480. Escape or closing the window ends it; F12 saves the frame on screen\n"
+    "as oargala-SSS.mmm.png (the show time) in the working directory. Pictures and\n"
+    "music are read from the first folder of these that holds them: the --data\n"
+    "folder, data/ below the working directory, data/ beside the program, and the\n"
+    "installed ../share/oargala/data next to the program's folder.\n"
     "\n"
     "  --windowed        play in a 640x480 window, with the frame rate in its title\n"
+    "  --desktop         play full screen at the desktop's own resolution, without\n"
+    "                    changing the display mode\n"
+    "  --size WxH        the show: full screen in a WxH display mode (e.g. 800x600,\n"
+    "                    1024x768, 1280x1024), or a WxH window with --windowed;\n"
+    "                    a capture: its size, default 640x480. The 4:3 picture is\n"
+    "                    scaled to fit and centred\n"
+    "  --vsync           wait for the display's refresh between frames\n"
     "  --capture OUT     render the whole show offscreen, frame-exact: to an H.264\n"
     "                    video with the soundtrack (OUT.mp4 or OUT.mkv, needs\n"
     "                    ffmpeg), or to DIR/frame-NNNNN.png pictures (OUT ends in /)\n"
     "  --fps N|N/D       capture frame rate, default 60 (e.g. 30, 60000/1001)\n"
-    "  --size WxH        capture size, default 640x480; the 4:3 picture is scaled\n"
-    "                    to fit and centred\n"
     "  --at T1,T2,...    with DIR/: write only the frames at these show times\n"
     "                    (seconds), still simulating every frame between\n"
     "  --decode PICTURE OUT.pam\n"
     "                    decode one picture as the show would and write it as PAM\n"
-    "  --check-data      check the 33 pictures and the soundtrack in data/\n"
+    "  --check-data      check the 33 pictures and the soundtrack of the data folder\n"
+    "  --data DIR        look for the pictures and the soundtrack in DIR first\n"
+    "                    (with the show, --capture and --check-data)\n"
     "  --help            show this text\n"
     "  --version         show the version\n";
 
@@ -68,15 +79,15 @@ static bool parse_fps(const char* text, CaptureSettings* settings)
     return true;
 }
 
-static bool parse_size(const char* text, CaptureSettings* settings)
+static bool parse_size(const char* text, unsigned* width, unsigned* height)
 {
     const char* x = strchr(text, 'x');
     if (!x) return false;
     uint64_t w = 0, h = 0;
     if (!parse_unsigned(text, x, &w) || !parse_unsigned(x + 1, text + strlen(text), &h)) return false;
     if (w < 16 || h < 16 || w > max_capture_side || h > max_capture_side) return false;
-    settings->width = (unsigned)w;
-    settings->height = (unsigned)h;
+    *width = (unsigned)w;
+    *height = (unsigned)h;
     return true;
 }
 
@@ -128,6 +139,7 @@ static bool ends_with(const std::string& s, const char* suffix)
 bool parse_options(int argc, char** argv, Options* options, std::string* error)
 {
     bool fps_given = false, size_given = false, at_given = false;
+    unsigned size_width = 0, size_height = 0;
     bool mode_given = false;
     auto set_mode = [&](RunMode mode, const char* word) {
         if (mode_given && options->mode != mode) {
@@ -156,6 +168,10 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
             if (!set_mode(RUN_VERSION, arg)) return false;
         } else if (!strcmp(arg, "--windowed")) {
             options->windowed = true;
+        } else if (!strcmp(arg, "--desktop")) {
+            options->desktop = true;
+        } else if (!strcmp(arg, "--vsync")) {
+            options->vsync = true;
         } else if (!strcmp(arg, "--check-data")) {
             if (!set_mode(RUN_CHECK_DATA, arg)) return false;
         } else if (!strcmp(arg, "--decode")) {
@@ -166,6 +182,13 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
             }
             options->decode_input = argv[++i];
             options->decode_output = argv[++i];
+        } else if (!strcmp(arg, "--data")) {
+            if (!value_of(i, arg, &value)) return false;
+            if (!*value) {
+                *error = "--data needs a folder";
+                return false;
+            }
+            options->data_folder = value;
         } else if (!strcmp(arg, "--capture")) {
             if (!set_mode(RUN_CAPTURE, arg) || !value_of(i, arg, &value)) return false;
             options->capture.output = value;
@@ -178,7 +201,7 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
             fps_given = true;
         } else if (!strcmp(arg, "--size")) {
             if (!value_of(i, arg, &value)) return false;
-            if (!parse_size(value, &options->capture)) {
+            if (!parse_size(value, &size_width, &size_height)) {
                 *error = std::string("--size: '") + value + "' is not a size WxH from 16x16 to 8192x8192";
                 return false;
             }
@@ -192,13 +215,41 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
         }
     }
 
-    if ((fps_given || size_given || at_given) && options->mode != RUN_CAPTURE) {
-        *error = std::string(fps_given ? "--fps" : size_given ? "--size" : "--at") + " goes with --capture";
+    if ((fps_given || at_given) && options->mode != RUN_CAPTURE) {
+        *error = std::string(fps_given ? "--fps" : "--at") + " goes with --capture";
         return false;
     }
-    if (options->windowed && options->mode != RUN_SHOW) {
-        *error = "--windowed goes only with the show itself";
+    if (size_given && options->mode != RUN_CAPTURE && options->mode != RUN_SHOW) {
+        *error = "--size goes with the show or with --capture";
         return false;
+    }
+    if (!options->data_folder.empty() && options->mode != RUN_SHOW && options->mode != RUN_CAPTURE &&
+        options->mode != RUN_CHECK_DATA) {
+        *error = "--data goes with the show, --capture or --check-data";
+        return false;
+    }
+    for (auto [given, word] : {std::pair<bool, const char*>{options->windowed, "--windowed"},
+                               {options->desktop, "--desktop"},
+                               {options->vsync, "--vsync"}}) {
+        if (given && options->mode != RUN_SHOW) {
+            *error = std::string(word) + " goes only with the show itself";
+            return false;
+        }
+    }
+    if (options->desktop && options->windowed) {
+        *error = "--desktop cannot be combined with --windowed";
+        return false;
+    }
+    if (options->desktop && size_given) {
+        *error = "--size cannot be combined with --desktop, which keeps the desktop's own size";
+        return false;
+    }
+    if (size_given && options->mode == RUN_SHOW) {
+        options->show_width = size_width;
+        options->show_height = size_height;
+    } else if (size_given) {
+        options->capture.width = size_width;
+        options->capture.height = size_height;
     }
     if (options->mode == RUN_CAPTURE) {
         const std::string& out = options->capture.output;

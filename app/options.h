@@ -19,6 +19,10 @@ enum RunMode {
 struct Options {
     RunMode mode = RUN_SHOW;
     bool windowed = false;
+    bool desktop = false;            // full screen at the desktop's own mode
+    bool vsync = false;
+    unsigned show_width = 0, show_height = 0;   // --size for the show; 0: 640x480
+    std::string data_folder;   // --data: searched before the built-in places
     std::string decode_input, decode_output;
     CaptureSettings capture;
 };

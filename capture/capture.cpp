@@ -6,11 +6,11 @@
 // wrote: the temporary video, or the pictures of this run, so nothing that
 // looks finished is left behind.
 // One capture per process, so its state is one static struct.
-// Depends on platform/, framework/, demo/, sound/, video.cpp, picture.cpp.
+// Depends on platform/, framework/, demo/, sound/, video.cpp, imageloader/png_writer.cpp.
 #include "capture.h"
 
-#include "capture/picture.h"
 #include "capture/video.h"
+#include "imageloader/png_writer.h"
 #include "demo/demo.h"
 #include "platform/platform.h"
 #include "sound/sound.h"
@@ -492,7 +492,7 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
 
     // Full screen as the show itself runs: the headless backend changes no
     // display mode and the title stays put.
-    run_demo_window(1, init_callback, frame_callback);
+    run_demo_window(WindowSettings(), init_callback, frame_callback);
     // The show never returns from run by itself: it ends the process. Here
     // start-up failed (a message said why) or it stopped early.
     stop_if_requested();

@@ -1,5 +1,5 @@
 // check_data.cpp: `oargala --check-data`, for people who make or replace the
-// show's pictures and music. From the working directory it tries every
+// show's pictures and music. From the chosen data folder it tries every
 // picture of the texture table as the show would decode it and the
 // soundtrack, prints one line each, and exits 1 when a slot would stay empty.
 // Needs no window: the headless backend turns the loader's message boxes into
@@ -12,7 +12,9 @@
 #include "platform/platform.h"
 #include "sound/sound.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 int check_data_command()
 {
@@ -22,7 +24,11 @@ int check_data_command()
 
     ImageLoader loader;
     int empty = 0;
-    printf("%4s  %-36s %-6s %-10s %-6s  %s\n", "slot", "path", "format", "size", "depth", "result");
+    // The path column fits the longest path: a data folder may lie deep.
+    int width = 36;
+    for (const char* path : texture_paths) width = std::max(width, (int)strlen(path));
+    width = std::max(width, (int)strlen(soundtrack_path));
+    printf("%4s  %-*s %-6s %-10s %-6s  %s\n", "slot", width, "path", "format", "size", "depth", "result");
     for (int slot = 0; slot < TEXTURE_COUNT; slot++) {
         const char* path = texture_paths[slot];
         bool ok = loader.read_image(path, slot) && loader.decoded && loader.pixels &&
@@ -33,11 +39,11 @@ int check_data_command()
             snprintf(size, sizeof size, "%ux%u", loader.width, loader.height);
             char depth[16];
             snprintf(depth, sizeof depth, "%u bpp", (unsigned)loader.bits_per_pixel);
-            printf("%4d  %-36s %-6s %-10s %-6s  %s\n", slot, path, format, size, depth,
+            printf("%4d  %-*s %-6s %-10s %-6s  %s\n", slot, width, path, format, size, depth,
                    loader.truncated ? "ok, but the file ends early (the rest is black)" : "ok");
         } else {
             const char* reason = loader.failure ? loader.failure : "no picture";
-            printf("%4d  %-36s %-6s %-10s %-6s  %s\n", slot, path, format, "-", "-", reason);
+            printf("%4d  %-*s %-6s %-10s %-6s  %s\n", slot, width, path, format, "-", "-", reason);
             empty++;
         }
         // The loader keeps a decoded picture until it uploads it; nothing is
@@ -52,7 +58,7 @@ int check_data_command()
     bool sound_ok = stream != nullptr;
     const char* sound_state = sound_ok ? "ok" : sound_error_text(sound_get_error());
     sound_stream_close(stream);
-    printf("%4s  %-36s %-6s %-10s %-6s  %s\n", "--", soundtrack_path, sound_ok ? "mp3" : "-", "-", "-", sound_state);
+    printf("%4s  %-*s %-6s %-10s %-6s  %s\n", "--", width, soundtrack_path, sound_ok ? "mp3" : "-", "-", "-", sound_state);
 
     if (empty)
         printf("%d of %d pictures would leave their slot empty\n", empty, (int)TEXTURE_COUNT);

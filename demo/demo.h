@@ -1,5 +1,21 @@
-// demo.h: the show's two callbacks for the GlWindow, and --check-data.
+// demo.h: the show's two callbacks for the GlWindow, --check-data, and the
+// choice of the folder the show reads its files from.
 #pragma once
+
+#include <cstdint>
+#include <string>
+
 void demo_init(const char* title);
 void demo_frame(const char* title);
+// Milliseconds since the show's start: what the timeline goes by.
+uint32_t demo_show_milliseconds();
 int check_data_command();
+
+// The first of option_folder (--data; empty: not given), data/ below the
+// working directory, data/ beside the executable and the installed data next
+// to the executable that holds the soundtrack or the first picture. False
+// when none does: *folder is then data/ below the working directory, and
+// *searched lists the places tried, comma-separated.
+bool find_data_folder(const std::string& option_folder, std::string* folder, std::string* searched);
+// Every picture and the soundtrack are read from folder from now on.
+void use_data_folder(const std::string& folder);

@@ -10,10 +10,11 @@
 enum { TEXTURE_COUNT = 33 };
 
 // Texture slot N holds the picture of texture_paths[N]; generated once at
-// start-up, whether or not the file loads.
+// start-up, whether or not the file loads. The paths start out under data/
+// below the working directory; use_data_folder (demo.h) points them elsewhere.
 extern uint32_t texture_table[TEXTURE_COUNT];
-extern const char* const texture_paths[TEXTURE_COUNT];
-extern const char* const soundtrack_path;
+extern const char* texture_paths[TEXTURE_COUNT];
+extern const char* soundtrack_path;
 
 // The millisecond-clock reading that is the zero of the show, taken before
 // the pictures load.

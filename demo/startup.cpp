@@ -15,7 +15,7 @@
 
 uint32_t texture_table[TEXTURE_COUNT];
 
-const char* const texture_paths[TEXTURE_COUNT] = {
+const char* texture_paths[TEXTURE_COUNT] = {
     "data/dedozuvo512.png",              // 0  first title card
     "data/star.png",                     // 1  star particles
     "data/loading.png",                  // 2  loading screen
@@ -51,7 +51,7 @@ const char* const texture_paths[TEXTURE_COUNT] = {
     "data/angrep2.png",                  // 32 attack flicker
 };
 
-const char* const soundtrack_path = "data/lall.mp3";
+const char* soundtrack_path = "data/lall.mp3";
 
 uint32_t demo_start_time;
 

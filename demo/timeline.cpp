@@ -17,6 +17,8 @@
 // right when the 32-bit clock wraps during the show.
 static uint32_t elapsed_ms() { return platform_milliseconds() - demo_start_time; }
 
+uint32_t demo_show_milliseconds() { return elapsed_ms(); }
+
 bool elapsed_past(uint32_t threshold) { return elapsed_ms() > threshold + 1000u; }
 
 // The later steps pass one second after their threshold (elapsed_past); the

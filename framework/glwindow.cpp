@@ -1,7 +1,10 @@
 // glwindow.cpp: GlWindow's start-up, main loop and teardown. The loop never
-// waits: it takes one event per iteration, and when none is waiting it times,
-// draws and presents one frame. Depends on platform/ and OpenGL 1.1 with GLU.
+// waits (unless asked to wait for the display's refresh): it takes one event
+// per iteration, and when none is waiting it times, draws and presents one
+// frame. F12 saves the frame being presented as a PNG (screenshot.cpp).
+// Depends on platform/, screenshot.cpp and OpenGL 1.1 with GLU.
 #include "glwindow.h"
+#include "screenshot.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -39,6 +42,17 @@ const char* const help_text =
 
 static const char* const error_caption = "ERROR!";
 
+enum { KEY_F12 = 0x7B };
+
+// How the window shows the picture; the defaults are the picture's own size.
+static WindowSettings window_settings;
+static bool screenshot_wanted;
+static int drawable_width, drawable_height;   // what the viewport was fitted to
+static uint32_t init_ms;                      // when the init callback started
+
+static unsigned window_width() { return window_settings.width ? window_settings.width : screen_width; }
+static unsigned window_height() { return window_settings.height ? window_settings.height : screen_height; }
+
 GlWindow::GlWindow(uint32_t width, uint32_t height, uint32_t colour, uint32_t depth, int32_t full,
                    const char* title, const char* cmd_line)
     : FrameDelta(0.0), text_buffer(nullptr), init_callback(nullptr), frame_callback(nullptr),
@@ -68,14 +82,30 @@ void GlWindow::setup_pixel_format()
 
 void GlWindow::enter_fullscreen()
 {
-    platform_change_display_mode(screen_width, screen_height, colour_bits);
+    if (!platform_change_display_mode(window_width(), window_height(), colour_bits) &&
+        window_settings.switch_refused_note) {
+        fprintf(stderr, "oargala: the display cannot switch to %ux%u; %s\n", window_width(), window_height(),
+                window_settings.switch_refused_note);
+        fflush(stderr);
+    }
+}
+
+void GlWindow::fit_viewport()
+{
+    int dw = 0, dh = 0;
+    platform_drawable_size(&dw, &dh);
+    if (dw == drawable_width && dh == drawable_height) return;
+    drawable_width = dw;
+    drawable_height = dh;
+    int x, y, w, h;
+    platform_viewport(screen_width, screen_height, &x, &y, &w, &h);
+    glViewport(x, y, w, h);
 }
 
 void GlWindow::setup_projection()
 {
-    int x, y, w, h;
-    platform_viewport(screen_width, screen_height, &x, &y, &w, &h);
-    glViewport(x, y, w, h);
+    drawable_width = drawable_height = -1;
+    fit_viewport();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     double aspect = (double)screen_width / (double)screen_height;
@@ -91,6 +121,8 @@ bool GlWindow::window_proc(const PlatformEvent& event)
         return true;
     case PLATFORM_EVENT_KEY_DOWN:
     case PLATFORM_EVENT_KEY_UP:
+        // F12 going down asks for a screenshot of the next frame.
+        if (event.kind == PLATFORM_EVENT_KEY_DOWN && event.key == KEY_F12) screenshot_wanted = true;
         // Escape going down or coming up ends the show; other keys are swallowed.
         return event.key == PLATFORM_KEY_ESCAPE;
     default:
@@ -110,13 +142,14 @@ void GlWindow::run()
              colour_bits, depth_bits);
     snprintf(window_title, sizeof window_title, "%s", text_buffer);
 
+    bool desktop = fullscreen && window_settings.desktop;
     if (fullscreen) {
         platform_show_cursor(false);
-        enter_fullscreen();
+        if (!desktop) enter_fullscreen();
     }
 
-    PlatformWindowDesc desc = {window_title, screen_width, screen_height, colour_bits, depth_bits,
-                               fullscreen != 0};
+    PlatformWindowDesc desc = {window_title, window_width(), window_height(), colour_bits, depth_bits,
+                               fullscreen != 0, desktop};
     if (!platform_create_window(&desc)) return;
     has_window = true;
     setup_pixel_format();
@@ -129,6 +162,10 @@ void GlWindow::run()
         platform_message_box(error_caption, "Could not make OpenGL context active!", PLATFORM_ICON_EXCLAMATION);
         return;
     }
+    if (!platform_set_vsync(window_settings.vsync) && window_settings.vsync) {
+        fprintf(stderr, "oargala: this display cannot wait for its refresh; the show runs without vsync\n");
+        fflush(stderr);
+    }
     platform_show_window();
     setup_projection();
 
@@ -140,6 +177,7 @@ void GlWindow::run()
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
 
     start_timer();
+    init_ms = platform_milliseconds();
     if (init_callback) init_callback(window_title);
 
     while (running) {
@@ -148,13 +186,21 @@ void GlWindow::run()
             continue;
         }
         fps = update_timer(&FrameDelta);
+        fit_viewport();
         if (frame_callback) frame_callback(window_title);
         if (!fullscreen) {
             snprintf(text_buffer, 1200, "%s [fps: %5.2f]", window_title, fps);
             platform_set_window_title(text_buffer);
         }
+        if (screenshot_wanted) {
+            screenshot_wanted = false;
+            uint32_t ms = window_settings.show_milliseconds ? window_settings.show_milliseconds()
+                                                            : platform_milliseconds() - init_ms;
+            screenshot_take(ms, drawable_width, drawable_height);
+        }
         platform_swap_buffers();
     }
+    screenshot_finish();
 
     if (fullscreen) {
         platform_restore_display_mode();
@@ -167,10 +213,11 @@ void GlWindow::run()
     has_window = false;
 }
 
-int run_demo_window(int32_t full, WindowCallback init, WindowCallback frame)
+int run_demo_window(const WindowSettings& settings, WindowCallback init, WindowCallback frame)
 {
+    window_settings = settings;
     // Never freed: the window lives until the process ends.
-    GlWindow* window = new GlWindow(640, 480, 32, 16, full, "pelmatox - Oar Gala (BUY V1@GRA)", "");
+    GlWindow* window = new GlWindow(640, 480, 32, 16, settings.fullscreen, "pelmatox - Oar Gala (BUY V1@GRA)", "");
     demo_window = window;
     window->init_callback = init;
     window->frame_callback = frame;

@@ -50,6 +50,9 @@ public:
     void setup_pixel_format();
     void enter_fullscreen();
     void setup_projection();
+    // Keeps the viewport fitted to the window's drawable, which may change
+    // size after the window was created (a compositor's full screen).
+    void fit_viewport();
     void start_timer();
     double update_timer(double* delta_out);
     // What the window does with one event; returns true when it asks to quit.
@@ -58,13 +61,35 @@ public:
 
 extern GlWindow* demo_window;
 
+// How the window shows the picture. The scenes always draw the 640x480
+// picture in its own units and perspective; these settings choose only the
+// window, the display mode and the viewport, which scales the picture to fit
+// and centres it (black bars where the aspect differs).
+struct WindowSettings {
+    int32_t fullscreen = 1;
+    // Full screen at the desktop's current mode: a window covering the whole
+    // screen, no display-mode change.
+    bool desktop = false;
+    // The window's client size and, full screen, the display mode asked for;
+    // 0 x 0: the picture's own size.
+    unsigned width = 0, height = 0;
+    // Buffer swaps wait for the display's refresh; otherwise they never wait.
+    bool vsync = false;
+    // Said on stderr (after "the display cannot switch to WxH; ") when the
+    // full-screen display mode cannot be set; null: nothing is said.
+    const char* switch_refused_note = nullptr;
+    // The show time that names a screenshot (F12); null: milliseconds since
+    // the init callback started.
+    uint32_t (*show_milliseconds)() = nullptr;
+};
+
 // The show's one window, as the entry and the capture build it: 640x480, 32
-// colour bits, 16 depth bits, the show's title, an empty command line. Stores
-// it in demo_window and runs it; an error text thrown by a callback is shown
-// in an "ERROR!" box. Puts the display mode back afterwards (run returns
-// early after a start-up failure). Returns the entry's exit code: 0, or 1
-// when an error text was caught.
-int run_demo_window(int32_t full, WindowCallback init, WindowCallback frame);
+// colour bits, 16 depth bits, the show's title, an empty command line, shown
+// as settings say. Stores it in demo_window and runs it; an error text thrown
+// by a callback is shown in an "ERROR!" box. Puts the display mode back
+// afterwards (run returns early after a start-up failure). Returns the entry's
+// exit code: 0, or 1 when an error text was caught.
+int run_demo_window(const WindowSettings& settings, WindowCallback init, WindowCallback frame);
 
 // The frame rate last measured by update_timer (see frame_timer.cpp).
 extern double last_fps;

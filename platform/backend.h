@@ -24,6 +24,8 @@ struct PlatformBackendFunctions {
     uint32_t (*milliseconds)();
     int64_t (*counter)();
     int64_t (*counter_frequency)();
+    bool (*set_vsync)(bool wait);
+    void (*drawable_size)(int* w, int* h);
 };
 
 extern const PlatformBackendFunctions platform_sdl_functions;

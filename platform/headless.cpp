@@ -86,6 +86,15 @@ static void headless_viewport(unsigned width, unsigned height, int* x, int* y, i
                           hl.surface_h ? hl.surface_h : height, x, y, w, h);
 }
 
+// An offscreen surface is never shown, so nothing could wait for a refresh.
+static bool headless_set_vsync(bool wait) { return !wait; }
+
+static void headless_drawable_size(int* w, int* h)
+{
+    *w = (int)hl.surface_w;
+    *h = (int)hl.surface_h;
+}
+
 static bool headless_poll_event(PlatformEvent* event)
 {
     if (!hl.events.empty()) {
@@ -156,6 +165,8 @@ const PlatformBackendFunctions platform_headless_functions = {
     headless_milliseconds,
     headless_counter,
     headless_counter_frequency,
+    headless_set_vsync,
+    headless_drawable_size,
 };
 
 void platform_headless_set_surface_size(unsigned width, unsigned height)

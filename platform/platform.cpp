@@ -38,6 +38,8 @@ void platform_set_window_title(const char* title) { backend->set_window_title(ti
 void platform_swap_buffers() { backend->swap_buffers(); }
 void platform_destroy_context() { backend->destroy_context(); }
 void platform_destroy_window() { backend->destroy_window(); }
+bool platform_set_vsync(bool wait) { return backend->set_vsync(wait); }
+void platform_drawable_size(int* w, int* h) { backend->drawable_size(w, h); }
 void platform_viewport(unsigned width, unsigned height, int* x, int* y, int* w, int* h) { backend->viewport(width, height, x, y, w, h); }
 bool platform_poll_event(PlatformEvent* event) { return backend->poll_event(event); }
 void platform_message_box(const char* caption, const char* text, PlatformMessageIcon icon) { backend->message_box(caption, text, icon); }

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 enum PlatformBackend {
     PLATFORM_BACKEND_SDL,
@@ -40,6 +41,9 @@ struct PlatformWindowDesc {
     unsigned width, height;   // client area in pixels
     unsigned colour_bits, depth_bits;
     bool fullscreen;          // borderless, topmost, at (0, 0)
+    // With fullscreen: the window covers the whole screen at the desktop's own
+    // mode (width and height are then ignored); nothing switches.
+    bool desktop = false;
 };
 
 // Creates the one window, hidden until platform_show_window(). False: nothing
@@ -52,13 +56,21 @@ bool platform_make_current(bool current);
 void platform_show_window();  // shown, raised and focused
 void platform_set_window_title(const char* title);
 void platform_swap_buffers();
+// Whether a swap waits for the display's refresh (adaptive where the driver
+// offers it) or never waits. Call with the context current. False: the driver
+// cannot do what was asked.
+bool platform_set_vsync(bool wait);
 void platform_destroy_context();
 void platform_destroy_window();
 
 // The rectangle of the drawable that shows the program's width x height
-// picture: the whole window interactively; headless, the picture scaled to fit
-// the surface and centred (black bars where the aspect differs).
+// picture: scaled to fit the window (headless: the surface) and centred, with
+// black bars where the aspect differs; a window of the picture's own size is
+// filled exactly.
 void platform_viewport(unsigned width, unsigned height, int* x, int* y, int* w, int* h);
+// The drawable's size in pixels (a scaled desktop may make it differ from the
+// window's size).
+void platform_drawable_size(int* w, int* h);
 
 // ---- events -----------------------------------------------------------------
 enum PlatformEventKind {
@@ -95,6 +107,11 @@ void platform_message_box(const char* caption, const char* text, PlatformMessage
 uint32_t platform_milliseconds();       // 32-bit millisecond clock, wraps
 int64_t platform_counter();             // high-resolution counter
 int64_t platform_counter_frequency();   // its ticks per second (0: no counter)
+
+// ---- files ------------------------------------------------------------------
+// The folder that holds the running executable, absolute and with links
+// resolved, without a trailing separator; empty when the system cannot say.
+std::string platform_executable_dir();
 
 // ---- leaving ----------------------------------------------------------------
 // Runs before the process ends through platform_exit (in the order registered),

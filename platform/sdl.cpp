@@ -7,9 +7,14 @@
 // (win32_display_mode.cpp), then a borderless, always-on-top window at (0, 0)
 // of the show's size. When the server refuses the mode (a server with one
 // mode, such as Xvfb) or SDL runs on Wayland, the same window simply lies over
-// the desktop's mode. SDL's own full-screen window is not used: where the
-// mode is refused it would stretch to the desktop while the picture stays
-// 640x480.
+// the desktop's mode. SDL's own full-screen window is not used for that: where
+// the mode is refused it would stretch to the desktop while the picture stays
+// at the window's size.
+//
+// Full screen at the desktop's mode (the picture scaled to fit): on X11 the
+// same borderless, always-on-top window, as large as the screen that shows
+// (0, 0), which needs no window manager; on Wayland, where a client cannot
+// place or size such a window, SDL's SDL_WINDOW_FULLSCREEN_DESKTOP.
 //
 // Message boxes are SDL's own (on X11 they need the server's core fonts, as
 // in Debian's xfonts-base); where no box can be shown, the message goes to
@@ -116,6 +121,20 @@ static void sdl_show_cursor(bool show)
     SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }
 
+// The size of the display that shows the screen's top-left corner, where the
+// full-screen window goes; unchanged when SDL knows of none.
+static void origin_display_size(int* width, int* height)
+{
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); i++) {
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(i, &bounds) == 0 && bounds.x == 0 && bounds.y == 0 && bounds.w > 0 && bounds.h > 0) {
+            *width = bounds.w;
+            *height = bounds.h;
+            return;
+        }
+    }
+}
+
 static bool sdl_create_window(const PlatformWindowDesc* desc)
 {
     SDL_GL_ResetAttributes();
@@ -132,8 +151,11 @@ static bool sdl_create_window(const PlatformWindowDesc* desc)
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, (int)desc->depth_bits);
 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (desc->fullscreen) flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP;
-    sdl.window = SDL_CreateWindow(desc->title ? desc->title : "", 0, 0, (int)desc->width, (int)desc->height, flags);
+    int width = (int)desc->width, height = (int)desc->height;
+    if (desc->fullscreen && desc->desktop && !sdl.x11) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    else if (desc->fullscreen) flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP;
+    if (desc->fullscreen && desc->desktop && sdl.x11) origin_display_size(&width, &height);
+    sdl.window = SDL_CreateWindow(desc->title ? desc->title : "", 0, 0, width, height, flags);
     if (!sdl.window) {
         // The window framework reports nothing here; say at least why.
         fprintf(stderr, "oargala: cannot create the window: %s\n", SDL_GetError());
@@ -188,16 +210,29 @@ static void sdl_destroy_window()
     sdl.window = nullptr;
 }
 
+static bool sdl_set_vsync(bool wait)
+{
+    if (!wait) return SDL_GL_SetSwapInterval(0) == 0;
+    // Adaptive first: a late frame is shown at once instead of a refresh later.
+    return SDL_GL_SetSwapInterval(-1) == 0 || SDL_GL_SetSwapInterval(1) == 0;
+}
+
+static void sdl_drawable_size(int* w, int* h)
+{
+    *w = 0;
+    *h = 0;
+    if (sdl.window) SDL_GL_GetDrawableSize(sdl.window, w, h);
+}
+
 static void sdl_viewport(unsigned width, unsigned height, int* x, int* y, int* w, int* h)
 {
-    // The whole drawable: its pixel size, which a scaled desktop may make
-    // differ from the window's size.
     int drawable_w = 0, drawable_h = 0;
-    if (sdl.window) SDL_GL_GetDrawableSize(sdl.window, &drawable_w, &drawable_h);
-    *x = 0;
-    *y = 0;
-    *w = drawable_w > 0 ? drawable_w : (int)width;
-    *h = drawable_h > 0 ? drawable_h : (int)height;
+    sdl_drawable_size(&drawable_w, &drawable_h);
+    if (drawable_w <= 0 || drawable_h <= 0) {
+        drawable_w = (int)width;
+        drawable_h = (int)height;
+    }
+    platform_fit_viewport(width, height, (unsigned)drawable_w, (unsigned)drawable_h, x, y, w, h);
 }
 
 static bool sdl_poll_event(PlatformEvent* event)
@@ -248,4 +283,6 @@ const PlatformBackendFunctions platform_sdl_functions = {
     system_milliseconds,
     system_counter,
     system_counter_frequency,
+    sdl_set_vsync,
+    sdl_drawable_size,
 };

@@ -9,7 +9,7 @@ show_packages=(
   build-essential cmake pkg-config
   libsdl2-dev libsdl2-mixer-dev libpng-dev libjpeg-dev zlib1g-dev
   libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
-  ffmpeg
+  ffmpeg help2man file
 )
 windows_packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
@@ -21,6 +21,7 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   xvfb xauth xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xfonts-base xdotool libx11-dev libxrandr-dev
   clang libclang-rt-14-dev
+  desktop-file-utils groff-base
 )
 
 case "${1:-}" in

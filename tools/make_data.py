@@ -1,12 +1,14 @@
 #!/usr/bin/python3
 """make_data.py: rebuilds the show's data/ folder: the 33 pictures of the
-texture table and the soundtrack data/lall.mp3.
+texture table and the soundtrack data/lall.mp3; also the program's icon for
+desktop menus (packaging/icons/, kept out of data/: it is not the show's).
 
 Usage (from anywhere; Debian's python3 with python3-pil and python3-numpy,
 fonts-dejavu-core and lame):
     /usr/bin/python3 tools/make_data.py                 # everything
     /usr/bin/python3 tools/make_data.py --pictures      # pictures only
     /usr/bin/python3 tools/make_data.py --music         # soundtrack only
+    /usr/bin/python3 tools/make_data.py --icons         # icon only
     /usr/bin/python3 tools/make_data.py --sheet OUT.png # also a contact sheet
 Options --out DIR (default: data/ beside tools/), --slots 3,4 (pictures).
 """
@@ -53,10 +55,13 @@ def main():
     ap.add_argument("--out", default=os.path.join(os.path.dirname(HERE), "data"))
     ap.add_argument("--pictures", action="store_true")
     ap.add_argument("--music", action="store_true")
+    ap.add_argument("--icons", action="store_true")
+    ap.add_argument("--icon-out",
+                    default=os.path.join(os.path.dirname(HERE), "packaging", "icons"))
     ap.add_argument("--slots", default=None)
     ap.add_argument("--sheet", default=None)
     args = ap.parse_args()
-    both = not args.pictures and not args.music
+    both = not args.pictures and not args.music and not args.icons
     os.makedirs(args.out, exist_ok=True)
     if args.pictures or both:
         only = None
@@ -69,6 +74,12 @@ def main():
         path = os.path.join(args.out, "lall.mp3")
         music.make(path)
         print("   %s" % path)
+    if args.icons or both:
+        os.makedirs(args.icon_out, exist_ok=True)
+        for path in pictures.make_icons(args.icon_out):
+            print("   %s" % path)
+        if args.icons and not args.pictures and not args.music:
+            return 0
     if args.sheet:
         contact_sheet(args.out, args.sheet)
     import verify

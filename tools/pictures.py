@@ -930,6 +930,41 @@ def cube_face():
     return cv.finish((256, 256))
 
 
+def app_icon(size):
+    """The program's icon for desktop menus: the cube's emblem (crossed oars
+    in a ring under a star) on a rounded tile, at size x size pixels. Small
+    sizes get fewer, bolder shapes so the oars still read at 16 pixels."""
+    cv = Canvas(256, 256, (0, 0, 0, 0), mode="RGBA")
+    tile = cv.layer()
+    tile.rect(8, 8, 248, 248, fill="#0e5a62", outline="#d8c090", width=10,
+              radius=44)
+    cv.composite(tile)
+    small = size <= 32
+    if not small:
+        gfx.radial(cv, 128, 96, 150, "#1a8078", 0.6, 2)
+        cv.rect(22, 22, 234, 234, outline="#40d8b0", width=3, radius=32)
+    cv.circle(128, 138, 84, fill="#042a30",
+              outline="#40d8b0", width=8 if small else 4)
+    crossed_oars(cv, 128, 138, 86 if small else 76, "#d8c090", "#f0dca8")
+    cv.poly(star_shape(128, 44, 30 if small else 22, 13 if small else 9),
+            fill="#ffe890")
+    return cv.finish((size, size))
+
+
+ICON_SIZES = (16, 32, 48, 64, 128, 256)
+
+
+def make_icons(out_dir):
+    """Writes oargala-N.png for every size of ICON_SIZES into out_dir."""
+    import os
+    written = []
+    for size in ICON_SIZES:
+        path = os.path.join(out_dir, "oargala-%d.png" % size)
+        gfx.save_png(app_icon(size), path)
+        written.append(path)
+    return written
+
+
 def logo_backdrop():
     """Behind the turning box, which sits on the left third: the wordmark
     on the right, soft light behind the box."""

@@ -81,6 +81,24 @@ TEST(Entry, UnknownOptionIsOneLineAndTheUsage)
     EXPECT_EQ(run.err.substr(0, run.err.find('\n')), "oargala: unknown option '-windowed'");
 }
 
+TEST(Entry, DataFolderNeedsAFolderAndAModeThatReadsIt)
+{
+    struct Case {
+        const char* args;
+        const char* line;
+    } cases[] = {
+        {"--data", "oargala: --data needs a value"},
+        {"--check-data --data ''", "oargala: --data needs a folder"},
+        {"--decode a.png a.pam --data d", "oargala: --data goes with the show, --capture or --check-data"},
+    };
+    for (const Case& c : cases) {
+        ProgramRun run = run_oargala(c.args);
+        EXPECT_EQ(run.code, 2) << c.args;
+        EXPECT_EQ(run.out, "") << c.args;
+        EXPECT_EQ(run.err.substr(0, run.err.find('\n')), c.line) << c.args;
+    }
+}
+
 TEST(Entry, NoDisplayRefusesTheShowInOneLine)
 {
     for (const char* args : {"", "--windowed"}) {

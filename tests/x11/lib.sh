@@ -5,7 +5,9 @@
 # opens one), and everything cleaned up however the script ends.
 #
 # The sourcing script sets OARGALA (the program), X11_TOOL (x11_tool) and
-# SOURCE_DIR, then calls start_server xvfb|xorg and its scenarios.
+# SOURCE_DIR, then calls start_server xvfb|xorg|xorg-wide and its scenarios
+# (xorg: a 1024x768 desktop, xorg-dummy.conf; xorg-wide: a 1280x720 one,
+# xorg-dummy-wide.conf).
 set -u
 
 X11_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -81,7 +83,7 @@ start_server() {
     rm -f "$TMP/display"
     case $1 in
     xvfb) Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$TMP/display" >"$TMP/server.log" 2>&1 & ;;
-    xorg) Xorg -displayfd 3 -config "$X11_DIR/xorg-dummy.conf" -noreset -nolisten tcp -logfile "$TMP/xorg.log" \
+    xorg*) Xorg -displayfd 3 -config "$X11_DIR/xorg-dummy${1#xorg}.conf" -noreset -nolisten tcp -logfile "$TMP/xorg.log" \
               +extension RANDR 3>"$TMP/display" >"$TMP/server.log" 2>&1 & ;;
     esac
     SERVER_PID=$!

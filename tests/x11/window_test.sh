@@ -2,7 +2,8 @@
 # window_test.sh: the show's real window under Xvfb, whose single mode
 # refuses the 640x480 switch. Windowed and full screen: the title, the
 # window's place and size, a key that does nothing, Escape and a window
-# manager's close request (WM_DELETE_WINDOW) ending the program with code 0.
+# manager's close request (WM_DELETE_WINDOW) ending the program with code 0;
+# --vsync, which Mesa's software renderer on Xvfb cannot honour.
 # Usage: window_test.sh OARGALA X11_TOOL SOURCE_DIR
 OARGALA=$1 X11_TOOL=$2 SOURCE_DIR=$3
 source "$(dirname "$0")/lib.sh"
@@ -69,9 +70,22 @@ full_screen_close() {
     expect "the close request ends it with code 0" equals "$EXIT_CODE" 0
 }
 
+vsync_refused() {
+    echo "windowed --vsync: one line says it cannot be done, and the show runs"
+    start_program --windowed --vsync
+    expect "a window appears" wait_window || return
+    expect "frames are drawn" wait_until "$LIMIT" fps_title
+    expect "one line says the show runs without vsync" equals "$(cat "$TMP/err")" \
+        "oargala: this display cannot wait for its refresh; the show runs without vsync"
+    press Escape
+    wait_exit
+    expect "Escape ends it with code 0" equals "$EXIT_CODE" 0
+}
+
 start_server xvfb
 windowed_escape
 windowed_close
 full_screen
 full_screen_close
+vsync_refused
 finish

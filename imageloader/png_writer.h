@@ -1,5 +1,6 @@
-// picture.h: one captured frame written as an RGB PNG file, quickly (zlib's
-// fastest level: a capture writes thousands of them). Depends on libpng.
+// png_writer.h: one frame read back from OpenGL written as an RGB PNG file,
+// quickly (zlib's fastest level: a capture writes thousands of them). Used by
+// the capture and by the window's screenshot key. Depends on libpng.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,7 @@
-// picture.cpp: PNG writing for frame captures. libpng reports errors by
+// png_writer.cpp: PNG writing for captures and screenshots. libpng reports errors by
 // longjmp, so the function that calls setjmp holds nothing with a destructor.
 // Depends on libpng and zlib.
-#include "picture.h"
+#include "png_writer.h"
 
 #include <png.h>
 #include <zlib.h>
