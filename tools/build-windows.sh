@@ -35,7 +35,7 @@ cmake --build build-windows -j"$(nproc)" --target oargala
 stage=build-windows/oargala-windows-x64
 rm -rf "$stage"
 mkdir -p "$stage/licences"
-cp build-windows/app/oargala.exe "$stage/"
+cp build-windows/oargala.exe "$stage/"
 $host-strip "$stage/oargala.exe"
 cp -r data "$stage/data"
 cp tools/windows/README.txt "$stage/README.txt"
