@@ -16,6 +16,7 @@
 #include "sound/sound.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>   // GL 1.2 names (GL_BGRA); Windows' gl.h stops at 1.1
 
 #include <algorithm>
 #include <cerrno>
@@ -30,6 +31,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include "platform/posix.h"
 
 static const uint64_t show_end_ms = 159000;
 
@@ -445,6 +448,10 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
         cap.planned = cap.wanted.back();
     }
 
+    if (cap.kind == CAPTURE_VIDEO && video_unsupported()) {
+        fprintf(stderr, "oargala: %s\n", video_unsupported());
+        return 2;
+    }
     if (cap.kind == CAPTURE_VIDEO && !video_ffmpeg_found()) {
         fprintf(stderr, "oargala: ffmpeg not found on PATH; a video capture needs it (Debian package ffmpeg), "
                         "pictures do not (--capture DIR/)\n");

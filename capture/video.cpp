@@ -27,6 +27,8 @@ static const unsigned audio_rate = 44100;
 static pid_t ffmpeg_pid = 0;
 static int pipe_fd = -1;
 
+const char* video_unsupported() { return nullptr; }
+
 bool video_ffmpeg_found()
 {
     const char* path = getenv("PATH");

@@ -22,6 +22,9 @@ struct VideoJob {
     int64_t soundtrack_start_ms = 0;
 };
 
+// Why this build cannot capture video at all, in one line; nullptr: it can.
+const char* video_unsupported();
+
 // Whether an executable named ffmpeg is on PATH.
 bool video_ffmpeg_found();
 

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>   // GL 1.2 names (GL_BGRA); Windows' gl.h stops at 1.1
 #include <png.h>
 
 #include <cstdarg>

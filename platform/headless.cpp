@@ -1,31 +1,22 @@
-// headless.cpp: the offscreen backend. An OpenGL compatibility context on an
-// EGL pbuffer through Mesa's surfaceless platform: no X server, no GPU.
+// headless.cpp: the offscreen backend. An OpenGL compatibility context that
+// draws into an offscreen surface (headless_context.h): no visible window.
 // Message boxes become one line on stderr and never block. The clocks are the
 // monotonic clock, or virtual: set by hand, or stepping one frame per loop
 // iteration so that a capture is frame-exact whatever the machine's speed.
-// Depends on: EGL (libEGL with Mesa), POSIX clock_gettime.
+// Depends on: headless_context.h, system_clock.h.
 #include "backend.h"
 
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
-#include <GL/gl.h>
+#include "headless_context.h"
+#include "system_clock.h"
 
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <deque>
-
-#ifndef EGL_PLATFORM_SURFACELESS_MESA
-#define EGL_PLATFORM_SURFACELESS_MESA 0x31DD
-#endif
 
 enum ClockMode { CLOCK_REAL, CLOCK_MANUAL, CLOCK_FRAMES };
 
 static struct {
-    EGLDisplay display = EGL_NO_DISPLAY;
-    EGLConfig config = nullptr;
-    EGLContext context = EGL_NO_CONTEXT;
-    EGLSurface surface = EGL_NO_SURFACE;
+    bool context = false;
     unsigned surface_w = 0, surface_h = 0;   // 0: take the window's size
     bool window = false;
     char title[256] = "";
@@ -40,18 +31,6 @@ static struct {
 } hl;
 
 static bool headless_select(const char**) { return true; }
-
-static EGLDisplay open_display()
-{
-    auto get_platform_display =
-        (PFNEGLGETPLATFORMDISPLAYEXTPROC)eglGetProcAddress("eglGetPlatformDisplayEXT");
-    EGLDisplay display = EGL_NO_DISPLAY;
-    if (get_platform_display)
-        display = get_platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    if (display == EGL_NO_DISPLAY)
-        display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-    return display;
-}
 
 static bool headless_change_display_mode(unsigned, unsigned, unsigned) { return false; }
 static void headless_restore_display_mode() {}
@@ -70,41 +49,14 @@ static bool headless_create_window(const PlatformWindowDesc* desc)
 
 static bool headless_create_context()
 {
-    if (!hl.window) return false;
-    hl.display = open_display();
-    if (hl.display == EGL_NO_DISPLAY) return false;
-    EGLint major = 0, minor = 0;
-    if (!eglInitialize(hl.display, &major, &minor)) return false;
-    if (!eglBindAPI(EGL_OPENGL_API)) return false;
-
-    // Ask for 8 bits of alpha: without it Mesa may offer a 10-bit config first.
-    const EGLint config_attribs[] = {
-        EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
-        EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-        EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
-        EGL_DEPTH_SIZE, 16,
-        EGL_NONE,
-    };
-    EGLint count = 0;
-    if (!eglChooseConfig(hl.display, config_attribs, &hl.config, 1, &count) || count < 1) return false;
-
-    const EGLint surface_attribs[] = {
-        EGL_WIDTH, (EGLint)hl.surface_w, EGL_HEIGHT, (EGLint)hl.surface_h, EGL_NONE,
-    };
-    hl.surface = eglCreatePbufferSurface(hl.display, hl.config, surface_attribs);
-    if (hl.surface == EGL_NO_SURFACE) return false;
-
-    // No version asked: a compatibility context, so GL 1.1 and GLU work.
-    hl.context = eglCreateContext(hl.display, hl.config, EGL_NO_CONTEXT, nullptr);
-    return hl.context != EGL_NO_CONTEXT;
+    if (!hl.window || hl.context) return false;
+    hl.context = headless_context_create(hl.surface_w, hl.surface_h);
+    return hl.context;
 }
 
 static bool headless_make_current(bool current)
 {
-    if (hl.display == EGL_NO_DISPLAY) return false;
-    if (!current)
-        return eglMakeCurrent(hl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    return eglMakeCurrent(hl.display, hl.surface, hl.surface, hl.context);
+    return hl.context && headless_context_make_current(current);
 }
 
 static void headless_show_window() {}
@@ -117,24 +69,13 @@ static void headless_set_window_title(const char* title)
 static void headless_swap_buffers()
 {
     if (hl.present_hook) hl.present_hook();
-    if (hl.display == EGL_NO_DISPLAY) return;
-    // A pbuffer has nothing to present, and Mesa's swap then flushes nothing:
-    // without this, llvmpipe queues frame after frame that nobody reads back
-    // (hundreds of MB over a capture with --at).
-    glFlush();
-    eglSwapBuffers(hl.display, hl.surface);
+    if (hl.context) headless_context_present();
 }
 
 static void headless_destroy_context()
 {
-    if (hl.display == EGL_NO_DISPLAY) return;
-    eglMakeCurrent(hl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    if (hl.context != EGL_NO_CONTEXT) eglDestroyContext(hl.display, hl.context);
-    if (hl.surface != EGL_NO_SURFACE) eglDestroySurface(hl.display, hl.surface);
-    hl.context = EGL_NO_CONTEXT;
-    hl.surface = EGL_NO_SURFACE;
-    eglTerminate(hl.display);
-    hl.display = EGL_NO_DISPLAY;
+    if (hl.context) headless_context_destroy();
+    hl.context = false;
 }
 
 static void headless_destroy_window() { hl.window = false; }
@@ -171,11 +112,11 @@ static void headless_message_box(const char* caption, const char* text, Platform
     fflush(stderr);
 }
 
-static int64_t monotonic_ns()
+// The real clocks: the system's counter, read as milliseconds too.
+static int64_t real_ms()
 {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (int64_t)now.tv_sec * 1000000000 + now.tv_nsec;
+    int64_t frequency = system_counter_frequency();
+    return frequency > 0 ? system_counter() / (frequency / 1000) : 0;
 }
 
 static uint32_t headless_milliseconds()
@@ -183,7 +124,7 @@ static uint32_t headless_milliseconds()
     switch (hl.clock_mode) {
     case CLOCK_MANUAL: return hl.manual_ms;
     case CLOCK_FRAMES: return (uint32_t)(hl.frame * 1000u * hl.fps_den / hl.fps_num);
-    default: return (uint32_t)(monotonic_ns() / 1000000);
+    default: return (uint32_t)real_ms();
     }
 }
 
@@ -192,7 +133,7 @@ static int64_t headless_counter()
     switch (hl.clock_mode) {
     case CLOCK_MANUAL: return hl.manual_counter;
     case CLOCK_FRAMES: return (int64_t)(hl.frame * hl.fps_den);
-    default: return monotonic_ns();
+    default: return system_counter();
     }
 }
 
@@ -201,7 +142,7 @@ static int64_t headless_counter_frequency()
     switch (hl.clock_mode) {
     case CLOCK_MANUAL: return hl.manual_frequency;
     case CLOCK_FRAMES: return hl.fps_num;
-    default: return 1000000000;
+    default: return system_counter_frequency();
     }
 }
 

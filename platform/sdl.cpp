@@ -3,7 +3,8 @@
 // events, modal message boxes; the system clocks of system_clock.h.
 //
 // Full screen: on X11 a real display-mode change through XRandR
-// (x11_display_mode.cpp), then a borderless, always-on-top window at (0, 0)
+// (x11_display_mode.cpp), on Windows through ChangeDisplaySettings
+// (win32_display_mode.cpp), then a borderless, always-on-top window at (0, 0)
 // of the show's size. When the server refuses the mode (a server with one
 // mode, such as Xvfb) or SDL runs on Wayland, the same window simply lies over
 // the desktop's mode. SDL's own full-screen window is not used for that: where
@@ -27,7 +28,11 @@
 #include "backend.h"
 #include "sdl_keys.h"
 #include "system_clock.h"
+#ifdef _WIN32
+#include "win32_display_mode.h"
+#else
 #include "x11_display_mode.h"
+#endif
 
 #include <SDL.h>
 
@@ -48,13 +53,20 @@ static bool set(const char* name) { return name && *name; }
 
 static bool sdl_select(const char** why)
 {
+#ifdef _WIN32
+    // Windows always has its desktop to show the window on.
+    const char* x_display = "the desktop";
+    const char* wayland_display = nullptr;
+#else
     const char* x_display = getenv("DISPLAY");
     const char* wayland_display = getenv("WAYLAND_DISPLAY");
+#endif
     if (!set(x_display) && !set(wayland_display)) {
         *why = "no display to show the window on (DISPLAY and WAYLAND_DISPLAY are unset); try --capture show.mp4";
         return false;
     }
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+#ifndef _WIN32
     if (!set(getenv("SDL_VIDEODRIVER"))) {
         // Only the window systems that are there: SDL would otherwise try the
         // others in turn, let them complain on stderr and end up on its
@@ -62,6 +74,7 @@ static bool sdl_select(const char** why)
         SDL_SetHint(SDL_HINT_VIDEODRIVER,
                     set(x_display) && set(wayland_display) ? "x11,wayland" : set(x_display) ? "x11" : "wayland");
     }
+#endif
     if (!sdl.video) {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             snprintf(sdl.why, sizeof sdl.why,
@@ -88,11 +101,19 @@ static bool sdl_select(const char** why)
 
 static bool sdl_change_display_mode(unsigned width, unsigned height, unsigned bits)
 {
+#ifdef _WIN32
+    return win32_display_mode_change(width, height, bits);
+#else
     // Wayland lets no client change the mode: the window then lies over it.
     return sdl.x11 && x11_display_mode_change(width, height, bits);
+#endif
 }
 
+#ifdef _WIN32
+static void sdl_restore_display_mode() { win32_display_mode_restore(); }
+#else
 static void sdl_restore_display_mode() { x11_display_mode_restore(); }
+#endif
 
 static void sdl_show_cursor(bool show)
 {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# install-deps.sh show|test: installs the Debian 12 packages that building and
-# running the show (show) or building and running every test (test) needs.
+# install-deps.sh show|test|windows: installs the Debian 12 packages that
+# building and running the show (show), building and running every test
+# (test) or cross-building the Windows release (windows) needs.
 # Asks apt only when something is missing. Needs root (or sudo).
 set -euo pipefail
 
@@ -10,8 +11,13 @@ show_packages=(
   libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   ffmpeg help2man file
 )
+windows_packages=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  cmake nasm patch xz-utils bzip2 zip ccache
+)
 test_packages=(
   "${show_packages[@]}"
+  "${windows_packages[@]}" wine wine64
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   xvfb xauth xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xfonts-base xdotool libx11-dev libxrandr-dev
   clang libclang-rt-14-dev
@@ -21,7 +27,8 @@ test_packages=(
 case "${1:-}" in
   show) wanted=("${show_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
-  *) echo "usage: $0 show|test" >&2; exit 2 ;;
+  windows) wanted=("${windows_packages[@]}") ;;
+  *) echo "usage: $0 show|test|windows" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# build-windows.sh: cross-builds the Windows x64 release with Debian's
+# mingw-w64 and writes dist/oargala-windows-x64.zip: oargala.exe, the DLLs it
+# needs, data/, README.txt and the licence texts. The libraries are built from
+# Debian 12's source packages once (tools/windows/deps.sh) and kept in
+# $OARGALA_WINDOWS_DEPS, by default a folder under /var/cache/oargala named by
+# their versions, outside any checkout so every clone on this machine reuses
+# them. The program itself is built in build-windows/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+bash tools/install-deps.sh windows
+host=x86_64-w64-mingw32
+
+# Changing a version, the compiler or the recipe makes a new folder.
+compiler=$($host-gcc-posix -dumpversion)
+recipe=$(sha256sum tools/windows/deps.sh tools/windows/mingw-w64-x86_64.cmake | sha256sum | cut -c1-8)
+key=zlib-1.2.13_png-1.6.39_jpeg-2.1.5_sdl-2.26.5_mpg123-1.31.2_mixer-2.6.2_gcc-$compiler-$recipe
+deps=${OARGALA_WINDOWS_DEPS:-/var/cache/oargala/windows-deps/$key}
+
+if [ ! -f "$deps/.complete" ]; then
+  echo "== building the Windows libraries into $deps (once)"
+  start=$SECONDS
+  bash tools/windows/deps.sh "$deps"
+  echo "== libraries built in $((SECONDS - start)) s"
+fi
+
+echo "== building oargala.exe"
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE="$root/tools/windows/mingw-w64-x86_64.cmake" \
+  -DOARGALA_WINDOWS_DEPS="$deps" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOARGALA_TESTS=OFF "${launcher[@]}" >/dev/null
+cmake --build build-windows -j"$(nproc)" --target oargala
+
+stage=build-windows/oargala-windows-x64
+rm -rf "$stage"
+mkdir -p "$stage/licences"
+cp build-windows/oargala.exe "$stage/"
+$host-strip "$stage/oargala.exe"
+cp -r data "$stage/data"
+cp tools/windows/README.txt "$stage/README.txt"
+cp "$deps"/licences/* "$stage/licences/"
+
+# The DLLs: whatever the exe and the DLLs already taken import from the
+# libraries' folder, found transitively; every other import must be a DLL
+# that comes with Windows.
+system_dlls='^(kernel32|user32|gdi32|winmm|opengl32|glu32|advapi32|shell32|ole32|oleaut32|imm32|version|setupapi|msvcrt|ws2_32|shlwapi|comdlg32|comctl32|dinput8|dxgi|d3d11|d3d9|hid|uuid|cfgmgr32|rpcrt4|winspool\.drv|api-ms-win-[a-z0-9-]+)\.dll$'
+imports() { $host-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z'; }
+pending=("$stage/oargala.exe")
+while [ ${#pending[@]} -gt 0 ]; do
+  file=${pending[0]}
+  pending=("${pending[@]:1}")
+  for dll in $(imports "$file"); do
+    [ -n "$(find "$stage" -maxdepth 1 -iname "$dll")" ] && continue
+    found=$(find "$deps/bin" -maxdepth 1 -iname "$dll" | head -1)
+    if [ -n "$found" ]; then
+      cp "$found" "$stage/"
+      $host-strip "$stage/$(basename "$found")"
+      pending+=("$stage/$(basename "$found")")
+    elif ! grep -Eq "$system_dlls" <<<"$dll"; then
+      echo "build-windows: $(basename "$file") imports $dll, which is neither shipped nor part of Windows" >&2
+      exit 1
+    fi
+  done
+done
+
+mkdir -p dist
+rm -f dist/oargala-windows-x64.zip
+(cd build-windows && zip -qr9 "$root/dist/oargala-windows-x64.zip" oargala-windows-x64)
+echo "== dist/oargala-windows-x64.zip ($(du -k dist/oargala-windows-x64.zip | cut -f1) KiB):" \
+  "$(cd "$stage" && ls -- *.exe *.dll | tr '\n' ' ')"
