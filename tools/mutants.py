@@ -1,0 +1,166 @@
+#!/usr/bin/env python3
+"""mutants.py: how many realistic faults the test suite catches.
+
+Each mutant in tools/mutants.txt is a one-line fault in the product code: a
+snippet of a file and what to put in its place. For each one this applies it,
+rebuilds, runs the suite until its first failure, and puts the file back. A
+mutant is killed (some test failed), survived (every test passed), did not
+compile, or stale (its snippet is no longer in the file exactly once, so the
+list needs updating).
+
+    /usr/bin/python3 tools/mutants.py [--only REGEX] [--list] [--build DIR]
+
+The score is killed / (killed + survived). Results go to standard output, one
+line per mutant as it finishes, and to DIR/mutants.tsv. The suite is the
+normal build's ctest; tests of other builds (the Windows release under Wine)
+are run by the command given with a mutant's "suite" line in the list.
+Depends on cmake, ctest and the test dependencies of ./run-tests.
+"""
+import argparse
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+class Mutant:
+    def __init__(self, number, path, old, new, suite):
+        self.number, self.path, self.old, self.new, self.suite = number, path, old, new, suite
+
+    def name(self):
+        return f"{self.path}: {self.old.strip()} => {self.new.strip()}"
+
+
+def read_list(path):
+    """The list: `FILE: OLD => NEW` lines, `suite: COMMAND` lines setting the
+    test command for the mutants after them, comments with #."""
+    mutants, suite = [], None
+    with open(path, encoding="utf-8") as f:
+        for lineno, line in enumerate(f, 1):
+            line = line.rstrip("\n")
+            if not line.strip() or line.lstrip().startswith("#"):
+                continue
+            if line.startswith("suite:"):
+                suite = line[len("suite:"):].strip() or None
+                continue
+            m = re.match(r"^(\S+?): (.*?) => (.*)$", line)
+            if not m:
+                sys.exit(f"{path}:{lineno}: not FILE: OLD => NEW")
+            new = "" if m.group(3) == "(nothing)" else m.group(3)
+            mutants.append(Mutant(len(mutants) + 1, m.group(1), m.group(2), new, suite))
+    return mutants
+
+
+def run(command, timeout, log):
+    """Runs a shell command in the project root; True when it exits 0. A
+    command still running after timeout seconds is ended and counts as failed."""
+    with open(log, "ab") as out:
+        proc = subprocess.Popen(command, shell=True, cwd=ROOT, stdout=out, stderr=subprocess.STDOUT,
+                                start_new_session=True)
+        try:
+            return proc.wait(timeout=timeout) == 0
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+            return False
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--list-file", default=os.path.join(ROOT, "tools", "mutants.txt"))
+    parser.add_argument("--build", default=os.path.join(ROOT, "build-mutants"))
+    parser.add_argument("--only", help="only the mutants whose file and snippet match this regex")
+    parser.add_argument("--list", action="store_true", help="list the mutants and whether they apply")
+    parser.add_argument("--timeout", type=int, default=900, help="seconds for one mutant's tests")
+    args = parser.parse_args()
+
+    mutants = read_list(args.list_file)
+    if args.only:
+        mutants = [m for m in mutants if re.search(args.only, m.name())]
+
+    def applies(m):
+        with open(os.path.join(ROOT, m.path), encoding="utf-8") as f:
+            return f.read().count(m.old) == 1
+
+    if args.list:
+        for m in mutants:
+            print(f"{m.number:4} {'ok   ' if applies(m) else 'stale'} {m.name()}")
+        return 0
+
+    dirty = subprocess.run(["git", "status", "--porcelain", "--untracked-files=no"], cwd=ROOT,
+                           capture_output=True, text=True).stdout
+    if dirty.strip():
+        sys.exit("mutants.py changes product files in place: commit or stash your changes first")
+
+    build = os.path.abspath(args.build)
+    jobs = str(os.cpu_count() or 2)
+    launcher = " -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache" \
+        if shutil.which("ccache") else ""
+    default_suite = f"cd '{build}' && ctest -j{jobs} --stop-on-failure --timeout 300"
+    log = os.path.join(build, "mutants.log")
+    os.makedirs(build, exist_ok=True)
+    build_cmd = f"cmake -S . -B '{build}'{launcher} >/dev/null && cmake --build '{build}' -j{jobs}"
+
+    print("unmutated: building and running the suite once", flush=True)
+    if not run(build_cmd, 3600, log) or not run(default_suite, args.timeout, log):
+        sys.exit(f"the unmutated suite does not pass; see {log}")
+
+    counts = {"killed": 0, "survived": 0, "no-compile": 0, "stale": 0}
+    results = []
+    current = {}
+
+    def restore():
+        if current:
+            with open(current["path"], "w", encoding="utf-8") as f:
+                f.write(current["text"])
+            current.clear()
+
+    def on_signal(signum, _frame):
+        restore()
+        sys.exit(128 + signum)
+
+    signal.signal(signal.SIGINT, on_signal)
+    signal.signal(signal.SIGTERM, on_signal)
+
+    for m in mutants:
+        path = os.path.join(ROOT, m.path)
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+        started = time.time()
+        if text.count(m.old) != 1:
+            verdict = "stale"
+        else:
+            current.update(path=path, text=text)
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(text.replace(m.old, m.new))
+            try:
+                if not run(build_cmd, 1800, log):
+                    verdict = "no-compile"
+                else:
+                    verdict = "survived" if run(m.suite or default_suite, args.timeout, log) else "killed"
+            finally:
+                restore()
+        counts[verdict] += 1
+        seconds = time.time() - started
+        results.append((m.number, verdict, round(seconds), m.name()))
+        print(f"{m.number:4} {verdict:10} {seconds:5.0f}s  {m.name()}", flush=True)
+
+    # Put the build back to the unmutated sources for whoever uses it next.
+    run(build_cmd, 3600, log)
+    with open(os.path.join(build, "mutants.tsv"), "w", encoding="utf-8") as f:
+        for row in results:
+            f.write("\t".join(str(x) for x in row) + "\n")
+    judged = counts["killed"] + counts["survived"]
+    score = f"{100 * counts['killed'] / judged:.1f}%" if judged else "n/a"
+    print(f"killed {counts['killed']}, survived {counts['survived']}, did not compile {counts['no-compile']}, "
+          f"stale {counts['stale']}: score {score}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
