@@ -194,12 +194,6 @@ no_sound_device() {
 
 DESKTOP="1024x768 1024x768"
 SHOW="640x480 640x480"
-reset_mode() {
-    mode_is "$DESKTOP" && return
-    note "putting the desktop back by hand after: $(screen_mode)"
-    xrandr --fb 1024x768 --output DUMMY0 --mode 1024x768 2>/dev/null
-}
-
 # Killed, the program itself cannot put the mode back (Wine, unlike Windows,
 # keeps it): its guard process does.
 full_screen() {

@@ -12,12 +12,6 @@ source "$(dirname "$0")/lib.sh"
 DESKTOP="1280x720 1280x720"
 HINT="oargala: the display cannot switch to 1024x768; --desktop fills the screen without changing its mode"
 
-reset_mode() {
-    mode_is "$DESKTOP" && return
-    note "putting the desktop back by hand after: $(screen_mode)"
-    xrandr --fb 1280x720 --output DUMMY0 --mode 1280x720 2>/dev/null
-}
-
 ends_with_escape() {
     press Escape
     wait_exit

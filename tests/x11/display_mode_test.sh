@@ -11,13 +11,6 @@ source "$(dirname "$0")/lib.sh"
 DESKTOP="1024x768 1024x768"
 SHOW="640x480 640x480"
 
-# After a failed scenario the next one still starts from the desktop's mode.
-reset_mode() {
-    mode_is "$DESKTOP" && return
-    note "putting the desktop back by hand after: $(screen_mode)"
-    xrandr --fb 1024x768 --output DUMMY0 --mode 1024x768 2>/dev/null
-}
-
 # starts the show full screen and waits until it runs in the 640x480 mode.
 start_show() {
     reset_mode

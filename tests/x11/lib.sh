@@ -191,6 +191,14 @@ screen_mode() {
 
 mode_is() { [ "$(screen_mode)" = "$1" ]; }
 
+# After a failed scenario the next one still starts from the desktop's mode
+# ($DESKTOP, "WxH WxH" as screen_mode prints it).
+reset_mode() {
+    mode_is "$DESKTOP" && return
+    note "putting the desktop back by hand after: $(screen_mode)"
+    xrandr --fb "${DESKTOP%% *}" --output DUMMY0 --mode "${DESKTOP%% *}" 2>/dev/null
+}
+
 # Screen size changes as the server reports them, however brief.
 start_watch() {
     "$X11_TOOL" watch-screen >"$TMP/watch" 2>&1 &
