@@ -11,9 +11,12 @@ list needs updating).
     /usr/bin/python3 tools/mutants.py [--only REGEX] [--list] [--build DIR]
 
 The score is killed / (killed + survived). Results go to standard output, one
-line per mutant as it finishes, and to DIR/mutants.tsv. The suite is the
-normal build's ctest; tests of other builds (the Windows release under Wine)
-are run by the command given with a mutant's "suite" line in the list.
+line per mutant as it finishes, with the first test that failed, and to
+DIR/mutants.tsv. The suite is the normal build's ctest, in two rounds so that
+most mutants die within seconds: first the tests labelled with the mutated
+file's folder (and the X tests, for the window and platform code), then all
+the others. Tests of other builds (the Windows release under Wine) are run by
+the command given with a mutant's "suite" line in the list.
 Depends on cmake, ctest and the test dependencies of ./run-tests.
 """
 import argparse
@@ -60,14 +63,25 @@ def run(command, timeout, log):
     """Runs a shell command in the project root; True when it exits 0. A
     command still running after timeout seconds is ended and counts as failed."""
     with open(log, "ab") as out:
+        start = out.tell()
         proc = subprocess.Popen(command, shell=True, cwd=ROOT, stdout=out, stderr=subprocess.STDOUT,
                                 start_new_session=True)
         try:
-            return proc.wait(timeout=timeout) == 0
+            ok = proc.wait(timeout=timeout) == 0
         except subprocess.TimeoutExpired:
             os.killpg(proc.pid, signal.SIGKILL)
             proc.wait()
-            return False
+            ok = False
+    if not ok:
+        with open(log, "rb") as f:
+            f.seek(start)
+            failed = re.findall(rb"Test +#\d+: (\S+) \.*\**(?:Failed|Timeout|Exception|Not Run)", f.read())
+        run.first_failure = failed[0].decode() if failed else "-"
+    return ok
+
+
+# Tests of these folders run first for a mutant in the key's folder.
+FIRST_LABELS = {"platform": "platform|x11", "framework": "framework|x11", "app": "app|x11"}
 
 
 def main():
@@ -101,7 +115,15 @@ def main():
     jobs = str(os.cpu_count() or 2)
     launcher = " -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache" \
         if shutil.which("ccache") else ""
-    default_suite = f"cd '{build}' && ctest -j{jobs} --stop-on-failure --timeout 300"
+    ctest = f"cd '{build}' && ctest -j{jobs} --stop-on-failure --timeout 300"
+    default_suite = ctest
+
+    def suite_for(m):
+        if m.suite:
+            return m.suite
+        folder = m.path.split("/")[0]
+        labels = f"^({FIRST_LABELS.get(folder, folder)})$"
+        return f"{ctest} -L '{labels}' && {ctest} -LE '{labels}'"
     log = os.path.join(build, "mutants.log")
     os.makedirs(build, exist_ok=True)
     build_cmd = f"cmake -S . -B '{build}'{launcher} >/dev/null && cmake --build '{build}' -j{jobs}"
@@ -142,13 +164,15 @@ def main():
                 if not run(build_cmd, 1800, log):
                     verdict = "no-compile"
                 else:
-                    verdict = "survived" if run(m.suite or default_suite, args.timeout, log) else "killed"
+                    run.first_failure = "-"
+                    verdict = "survived" if run(suite_for(m), args.timeout, log) else "killed"
             finally:
                 restore()
         counts[verdict] += 1
         seconds = time.time() - started
-        results.append((m.number, verdict, round(seconds), m.name()))
-        print(f"{m.number:4} {verdict:10} {seconds:5.0f}s  {m.name()}", flush=True)
+        killer = run.first_failure if verdict == "killed" else "-"
+        results.append((m.number, verdict, round(seconds), killer, m.name()))
+        print(f"{m.number:4} {verdict:10} {seconds:5.0f}s  {killer}  {m.name()}", flush=True)
 
     # Put the build back to the unmutated sources for whoever uses it next.
     run(build_cmd, 3600, log)
