@@ -12,10 +12,11 @@ list needs updating).
 
 The score is killed / (killed + survived). Results go to standard output, one
 line per mutant as it finishes, with the first test that failed, and to
-DIR/mutants.tsv. The suite is the normal build's ctest, in two rounds so that
-most mutants die within seconds: first the tests labelled with the mutated
-file's folder (and the X tests, for the window and platform code), then all
-the others. Tests of other builds (the Windows release under Wine) are run by
+DIR/mutants.tsv. The suite is the normal build's ctest, in three rounds so
+that most mutants die within seconds: first the quick tests labelled with the
+mutated file's folder (and the X tests, for the window and platform code),
+then the other quick tests, then the slow ones (over 5 s in the unmutated
+run). Tests of other builds (the Windows release under Wine) are run by
 the command given with a mutant's "suite" line in the list.
 Depends on cmake, ctest and the test dependencies of ./run-tests.
 """
@@ -66,6 +67,7 @@ def run(command, timeout, log):
         start = out.tell()
         proc = subprocess.Popen(command, shell=True, cwd=ROOT, stdout=out, stderr=subprocess.STDOUT,
                                 start_new_session=True)
+        run.proc = proc
         try:
             ok = proc.wait(timeout=timeout) == 0
         except subprocess.TimeoutExpired:
@@ -91,6 +93,9 @@ def main():
     parser.add_argument("--only", help="only the mutants whose file and snippet match this regex")
     parser.add_argument("--list", action="store_true", help="list the mutants and whether they apply")
     parser.add_argument("--timeout", type=int, default=900, help="seconds for one mutant's tests")
+    parser.add_argument("--survivors-of", metavar="TSV",
+                        help="count the mutants that survived in this earlier mutants.tsv as survived without "
+                             "running them (for a suite that only lost tests since)")
     args = parser.parse_args()
 
     mutants = read_list(args.list_file)
@@ -118,12 +123,29 @@ def main():
     ctest = f"cd '{build}' && ctest -j{jobs} --stop-on-failure --timeout 300"
     default_suite = ctest
 
+    def slow_tests():
+        """The tests that took over 5 s in the unmutated run, as a ctest regex."""
+        names = []
+        try:
+            with open(os.path.join(build, "Testing", "Temporary", "CTestCostData.txt")) as f:
+                for line in f:
+                    fields = line.split()
+                    if len(fields) != 3:
+                        break
+                    if float(fields[2]) > 5.0:
+                        names.append(fields[0].replace(".", "[.]"))
+        except OSError:
+            pass
+        return f"^({'|'.join(names)})$" if names else None
+
     def suite_for(m):
         if m.suite:
             return m.suite
         folder = m.path.split("/")[0]
         labels = f"^({FIRST_LABELS.get(folder, folder)})$"
-        return f"{ctest} -L '{labels}' && {ctest} -LE '{labels}'"
+        if not slow:
+            return f"{ctest} -L '{labels}' && {ctest} -LE '{labels}'"
+        return f"{ctest} -L '{labels}' -E '{slow}' && {ctest} -LE '{labels}' -E '{slow}' && {ctest} -R '{slow}'"
     log = os.path.join(build, "mutants.log")
     os.makedirs(build, exist_ok=True)
     build_cmd = f"cmake -S . -B '{build}'{launcher} >/dev/null && cmake --build '{build}' -j{jobs}"
@@ -131,6 +153,7 @@ def main():
     print("unmutated: building and running the suite once", flush=True)
     if not run(build_cmd, 3600, log) or not run(default_suite, args.timeout, log):
         sys.exit(f"the unmutated suite does not pass; see {log}")
+    slow = slow_tests()
 
     counts = {"killed": 0, "survived": 0, "no-compile": 0, "stale": 0}
     results = []
@@ -143,13 +166,25 @@ def main():
             current.clear()
 
     def on_signal(signum, _frame):
+        if getattr(run, "proc", None) and run.proc.poll() is None:
+            os.killpg(run.proc.pid, signal.SIGKILL)
         restore()
         sys.exit(128 + signum)
 
     signal.signal(signal.SIGINT, on_signal)
     signal.signal(signal.SIGTERM, on_signal)
 
+    earlier_survivors = set()
+    if args.survivors_of:
+        with open(args.survivors_of, encoding="utf-8") as f:
+            earlier_survivors = {row.split("\t")[-1].rstrip("\n") for row in f if "\tsurvived\t" in row}
+
     for m in mutants:
+        if m.name() in earlier_survivors:
+            counts["survived"] += 1
+            results.append((m.number, "survived", 0, "-", m.name()))
+            print(f"{m.number:4} {'survived':10} {0:5}s  (earlier run)  {m.name()}", flush=True)
+            continue
         path = os.path.join(ROOT, m.path)
         with open(path, encoding="utf-8") as f:
             text = f.read()
