@@ -12,11 +12,11 @@ list needs updating).
 
 The score is killed / (killed + survived). Results go to standard output, one
 line per mutant as it finishes, with the first test that failed, and to
-DIR/mutants.tsv. The suite is the normal build's ctest, in three rounds so
-that most mutants die within seconds: first the quick tests labelled with the
+DIR/mutants.tsv. The suite is the normal build's ctest, in four rounds so
+that most mutants die within seconds: the quick tests labelled with the
 mutated file's folder (and the X tests, for the window and platform code),
-then the other quick tests, then the slow ones (over 5 s in the unmutated
-run). Tests of other builds (the Windows release under Wine) are run by
+then that folder's slow tests (over 10 s in the unmutated run), then the other
+quick tests, then the other slow ones. Tests of other builds (the Windows release under Wine) are run by
 the command given with a mutant's "suite" line in the list.
 Depends on cmake, ctest and the test dependencies of ./run-tests.
 """
@@ -124,7 +124,7 @@ def main():
     default_suite = ctest
 
     def slow_tests():
-        """The tests that took over 5 s in the unmutated run, as a ctest regex."""
+        """The tests that took over 10 s in the unmutated run, as a ctest regex."""
         names = []
         try:
             with open(os.path.join(build, "Testing", "Temporary", "CTestCostData.txt")) as f:
@@ -132,7 +132,7 @@ def main():
                     fields = line.split()
                     if len(fields) != 3:
                         break
-                    if float(fields[2]) > 5.0:
+                    if float(fields[2]) > 10.0:
                         names.append(fields[0].replace(".", "[.]"))
         except OSError:
             pass
@@ -145,7 +145,8 @@ def main():
         labels = f"^({FIRST_LABELS.get(folder, folder)})$"
         if not slow:
             return f"{ctest} -L '{labels}' && {ctest} -LE '{labels}'"
-        return f"{ctest} -L '{labels}' -E '{slow}' && {ctest} -LE '{labels}' -E '{slow}' && {ctest} -R '{slow}'"
+        return (f"{ctest} -L '{labels}' -E '{slow}' && {ctest} -L '{labels}' -R '{slow}' && "
+                f"{ctest} -LE '{labels}' -E '{slow}' && {ctest} -LE '{labels}' -R '{slow}'")
     log = os.path.join(build, "mutants.log")
     os.makedirs(build, exist_ok=True)
     build_cmd = f"cmake -S . -B '{build}'{launcher} >/dev/null && cmake --build '{build}' -j{jobs}"
