@@ -92,6 +92,8 @@ def main():
     parser.add_argument("--build", default=os.path.join(ROOT, "build-mutants"))
     parser.add_argument("--only", help="only the mutants whose file and snippet match this regex")
     parser.add_argument("--list", action="store_true", help="list the mutants and whether they apply")
+    parser.add_argument("--numbers", metavar="FIRST-LAST",
+                        help="only the mutants numbered FIRST to LAST (to share a run between work trees)")
     parser.add_argument("--timeout", type=int, default=900, help="seconds for one mutant's tests")
     parser.add_argument("--survivors-of", metavar="TSV",
                         help="count the mutants that survived in this earlier mutants.tsv as survived without "
@@ -101,6 +103,9 @@ def main():
     mutants = read_list(args.list_file)
     if args.only:
         mutants = [m for m in mutants if re.search(args.only, m.name())]
+    if args.numbers:
+        first, _, last = args.numbers.partition("-")
+        mutants = [m for m in mutants if int(first) <= m.number <= int(last or first)]
 
     def applies(m):
         with open(os.path.join(ROOT, m.path), encoding="utf-8") as f:
