@@ -77,10 +77,13 @@ if run_show "--size 1024x768, which the display does not offer" 1024x768+0+0 "$D
     end_show Escape 0
 fi
 
-if run_show "--desktop: the whole screen at the desktop's mode" 1280x720+0+0 "$DESKTOP" --desktop; then
-    expect "nothing said a switch failed" equals "$(cat "$TMP/err")" ""
+PROGRAM_ENV=(SDL_AUDIODRIVER=no-such-driver)
+if run_show "--desktop without a sound device: the whole screen at the desktop's mode, a box" 1280x720+0+0 "$DESKTOP" --desktop; then
+    expect "a box titled ZUZORE RO DODAZED comes and is dismissed" wait_until "$LIMIT" grep -qx "ZUZORE RO DODAZED" "$TMP/boxes"
     end_show TERM 143
+    expect "nothing said a switch failed" equals "$(cat "$TMP/err")" ""
 fi
+PROGRAM_ENV=()
 
 if run_show "windowed --vsync" 640x480+0+0 "$DESKTOP" --windowed --vsync; then
     expect "one line says the show runs without vsync" equals "$(cat "$TMP/err")" \

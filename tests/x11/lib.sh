@@ -128,7 +128,8 @@ wait_window() { wait_until "$LIMIT" show_window_found || { note "no window appea
 
 title() { xdotool getwindowname "$WINDOW" 2>/dev/null; }
 
-# Message boxes are the program's other windows: take each with Return.
+# Message boxes are the program's other windows: take each with Return
+# (their titles go to $TMP/boxes).
 # (xwininfo, as xdotool's search misses SDL's boxes, whose names are UTF8.)
 dismiss_boxes() {
     local id name
@@ -136,6 +137,7 @@ dismiss_boxes() {
         case $name in *pelmatox*) continue ;; esac
         xwininfo -id "$id" 2>/dev/null | grep -q IsViewable || continue
         echo "  dismissing a message box: $name"
+        echo "$name" >>"$TMP/boxes"
         xdotool windowfocus "$id" key Return 2>/dev/null
     done < <(xwininfo -root -children 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) "\(.*\)": .*/\1 \2/p')
 }
