@@ -30,15 +30,11 @@ note() { echo "  $*"; }
 expect() {
     local what=$1
     shift
-    if "$@"; then
-        PASSED=$((PASSED + 1))
-        echo "ok: $what"
-    else
-        FAILED=$((FAILED + 1))
-        echo "FAIL: $what"
-        [ -s "$TMP/err" ] && sed 's/^/  stderr: /' "$TMP/err" | tail -n 20
-        return 1
-    fi
+    "$@" && { PASSED=$((PASSED + 1)); echo "ok: $what"; return 0; }
+    FAILED=$((FAILED + 1))
+    echo "FAIL: $what"
+    [ -s "$TMP/err" ] && sed 's/^/  stderr: /' "$TMP/err" | tail -n 20
+    return 1
 }
 
 equals() { [ "$1" = "$2" ] || { note "got '$1', wanted '$2'"; return 1; }; }
@@ -108,10 +104,10 @@ program_ended() {
         [ "$(awk '{print $3}' "/proc/$PROGRAM_PID/stat" 2>/dev/null)" = Z ]
 }
 
-# wait_exit: waits for the program to end and sets EXIT_CODE (128 + signal
-# when a signal ended it); kills it when it does not end in time.
+# wait_exit: waits for the program to end (killing it when it does not in
+# time) and sets EXIT_CODE, 128 + signal when a signal ended it.
 wait_exit() {
-    wait_until "$LIMIT" program_ended || { note "the program did not end; killing it"; kill -KILL "$PROGRAM_PID"; }
+    wait_until "$LIMIT" program_ended || { note "the program did not end; killing it"; kill -KILL "$PROGRAM_PID" 2>/dev/null; }
     wait "$PROGRAM_PID" 2>/dev/null
     EXIT_CODE=$?
     PROGRAM_PID=""
@@ -128,9 +124,8 @@ wait_window() { wait_until "$LIMIT" show_window_found || { note "no window appea
 
 title() { xdotool getwindowname "$WINDOW" 2>/dev/null; }
 
-# Message boxes are the program's other windows: take each with Return
-# (their titles go to $TMP/boxes).
-# (xwininfo, as xdotool's search misses SDL's boxes, whose names are UTF8.)
+# Message boxes are the program's other windows: each is taken with Return, its title noted in $TMP/boxes
+# (found with xwininfo: xdotool's search misses SDL's boxes, whose names are not of the STRING type).
 dismiss_boxes() {
     local id name
     while read -r id name; do
@@ -146,9 +141,7 @@ dismiss_boxes() {
 press() { xdotool windowfocus "$WINDOW" key "$1"; }
 
 geometry() {
-    local X="" Y="" WIDTH="" HEIGHT="" SCREEN="" WINDOW_ID=""
-    eval "$(xdotool getwindowgeometry --shell "$WINDOW" | sed 's/^WINDOW=/WINDOW_ID=/')"
-    echo "${WIDTH}x${HEIGHT}+${X}+${Y}"
+    xdotool getwindowgeometry --shell "$WINDOW" | awk -F= '{ v[$1] = $2 } END { print v["WIDTH"] "x" v["HEIGHT"] "+" v["X"] "+" v["Y"] }'
 }
 
 # The screen's size and the mode of the output at its origin: "1024x768 1024x768".
@@ -161,8 +154,7 @@ screen_mode() {
 
 mode_is() { [ "$(screen_mode)" = "$1" ]; }
 
-# After a failed scenario the next one still starts from the desktop's mode
-# ($DESKTOP, as screen_mode prints it).
+# After a failed scenario the next one still starts from $DESKTOP (as screen_mode prints it).
 reset_mode() {
     [ "$(screen_mode)" = "$DESKTOP" ] && return
     note "putting the desktop back by hand after: $(screen_mode)"

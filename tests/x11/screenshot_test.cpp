@@ -1,11 +1,10 @@
 // screenshot_test.cpp: what a viewer sees, read through the show's own
-// screenshot key (F12) on real X servers started by with_server.sh: on Xvfb
-// a 1024x768 window (--windowed --size 1024x768) titled with the frame rate,
-// on the 16:9 dummy Xorg desktop the whole screen (--desktop) with the 4:3
-// picture between black bars and the bare title. The show runs on a data/
-// folder of solid slot colours, so every pixel tells which picture it shows;
-// the first frames are the loading scene: slot 2 fills the picture, the boat
-// (slots 4 to 7) sits left of the middle. Each test skips on the other server.
+// screenshot key (F12) on the 16:9 dummy Xorg desktop started by
+// with_server.sh: a 1024x768 window titled with the frame rate, and the whole
+// screen (--desktop) with the 4:3 picture between black bars and the bare
+// title. The show runs on a data/ folder of solid slot colours, so every
+// pixel tells which picture it shows; the first frames are the loading
+// scene: slot 2 fills the picture, the boat (slots 4 to 7) left of the middle.
 #include "tests/capture/process.h"
 #include "tests/demo/show_support.h"
 
@@ -18,12 +17,6 @@
 namespace {
 
 const std::string decorated = "(pelmatox - Oar Gala (BUY V1@GRA)) -- [640x480^32^16]";
-
-bool on_server(const char* kind)
-{
-    const char* server = getenv("OARGALA_TEST_X_SERVER");
-    return server && std::string(server) == kind;
-}
 
 // One run of the show in a folder of its own with known pictures. Every wait
 // gives up as soon as the program has ended.
@@ -68,8 +61,7 @@ struct Show {
         size_t before = pictures().size();
         press("F12");
         wait_until([&] { return pictures().size() > before || !running(); });
-        std::vector<std::string> now = pictures();
-        return now.size() > before ? now.back() : "";
+        return pictures().size() > before ? pictures().back() : "";
     }
     int end_with_escape()
     {
@@ -107,7 +99,6 @@ struct Picture {
 
 TEST(Screenshot, WindowShowsTheScaledPictureAndTheFrameRateAndSwallowsOtherKeys)
 {
-    if (!on_server("xvfb")) GTEST_SKIP() << "runs on the Xvfb server of with_server.sh";
     Show show({"--windowed", "--size", "1024x768"});
     ASSERT_NE(show.window, "") << read_text(show.dir + "/.err");
     EXPECT_NE(run_tool({"xdotool", "getwindowgeometry", "--shell", show.window}).find("WIDTH=1024\nHEIGHT=768\n"),
@@ -135,7 +126,6 @@ TEST(Screenshot, WindowShowsTheScaledPictureAndTheFrameRateAndSwallowsOtherKeys)
 
 TEST(Screenshot, DesktopShowsThePictureBetweenBlackBarsAndTheBareTitle)
 {
-    if (!on_server("xorg-wide")) GTEST_SKIP() << "runs on the 16:9 Xorg server of with_server.sh";
     Show show({"--desktop"});
     ASSERT_NE(show.window, "") << read_text(show.dir + "/.err");
     std::string name = show.screenshot();
