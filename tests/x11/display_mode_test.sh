@@ -1,27 +1,26 @@
 #!/bin/bash
 # display_mode_test.sh: the show's real window on a 16:9 desktop (Xorg with
 # the dummy video driver at 1280x720, which can also switch to 800x600 and
-# 640x480 but not to 1024x768), where modes really switch. Full screen:
-# 640x480 during the show and the desktop's mode back after every way it
-# ends; --size 800x600 switches to that mode; a size the display does not
-# offer falls back to a window on top at (0, 0), with a hint. Windowed and
-# --desktop never touch the mode. The checks after an ending are made once
-# the program has gone, so a fault fails them at once.
+# 640x480 but not to 1024x768), where modes really switch. Full screen is
+# 640x480 during the show, with the desktop's mode back however it ends;
+# --size 800x600 switches to that mode; a size the display does not offer
+# falls back to a window on top at (0, 0), with a hint. Windowed and
+# --desktop never touch the mode. What follows an ending is checked once the
+# program has gone, so a fault fails at once.
 # Usage: display_mode_test.sh OARGALA X11_TOOL SOURCE_DIR
 OARGALA=$1 X11_TOOL=$2 SOURCE_DIR=$3
 source "$(dirname "$0")/lib.sh"
 
 DESKTOP="1280x720 1280x720"
-DECORATED='(pelmatox - Oar Gala (BUY V1@GRA)) -- [640x480^32^16]'
 
 on_top() { [ "$(xprop -id "$WINDOW" _NET_WM_STATE)" = "_NET_WM_STATE(ATOM) = _NET_WM_STATE_ABOVE" ]; }
 
-# run_show WHAT GEOMETRY MODE ARGS...: starts the show and waits for its
-# window; checks where the window lies and the screen's mode while it runs.
+# run_show WHAT GEOMETRY MODE ARGS...: starts the show, waits for its window
+# and checks where the window lies and the screen's mode while it runs.
 run_show() {
-    local what=$1 place=$2 mode=$3
+    local place=$2 mode=$3
+    echo "$1"
     shift 3
-    echo "$what"
     reset_mode
     start_program "$@"
     expect "a window appears" wait_window || return 1
@@ -29,23 +28,21 @@ run_show() {
     expect "the window lies at $place" equals "$(geometry)" "$place"
 }
 
-# end_show HOW CODE: ends the show by a key, a close request or a signal;
-# checks its exit code (any but 0 when CODE is "fault") and that the desktop
-# is back as the program leaves it.
+# end_show HOW CODE: ends the show by a key, a close request or a signal and
+# checks its exit code (any but 0 for "fault") and the desktop's mode.
 end_show() {
-    local how=$1 code=$2
-    case $how in
+    case $1 in
     Escape) press Escape ;;
     close) expect "the close request is sent" "$X11_TOOL" close "$WINDOW" ;;
-    *) kill -s "$how" "$PROGRAM_PID" ;;
+    *) kill -s "$1" "$PROGRAM_PID" ;;
     esac
     wait_exit
-    if [ "$code" = fault ]; then
-        expect "$how ends it" test "$EXIT_CODE" -ne 0
+    if [ "$2" = fault ]; then
+        expect "$1 ends it" test "$EXIT_CODE" -ne 0
     else
-        expect "$how ends it with code $code" equals "$EXIT_CODE" "$code"
+        expect "$1 ends it with code $2" equals "$EXIT_CODE" "$2"
     fi
-    expect "the desktop is back after $how" equals "$(screen_mode)" "$DESKTOP"
+    expect "the desktop is back after $1" equals "$(screen_mode)" "$DESKTOP"
 }
 
 start_server xorg-wide
@@ -54,7 +51,7 @@ expect "the dummy server starts at 1280x720" mode_is "$DESKTOP"
 # A fatal signal: the process still dies by it (under AddressSanitizer,
 # which takes SIGSEGV itself, with its report and exit code instead).
 for row in Escape:0 close:0 TERM:143 INT:130 HUP:129 SEGV:fault; do
-    run_show "full screen, ended by ${row%%:*}" 640x480+0+0 "640x480 640x480" && end_show "${row%%:*}" "${row#*:}"
+    run_show "full screen, ended by ${row%:*}" 640x480+0+0 "640x480 640x480" && end_show "${row%:*}" "${row#*:}"
 done
 
 echo "full screen, start-up failure after the switch (no OpenGL library)"
@@ -67,18 +64,18 @@ expect "it ends with code 0, as after any start-up failure of the window" equals
 expect "it says why on standard error" grep -q "^oargala: cannot create the window: " "$TMP/err"
 expect "the desktop is back" equals "$(screen_mode)" "$DESKTOP"
 
-if run_show "--size 800x600" 800x600+0+0 "800x600 800x600" --size 800x600; then end_show Escape 0; fi
+run_show "--size 800x600" 800x600+0+0 "800x600 800x600" --size 800x600 && end_show Escape 0
 
 if run_show "--size 1024x768, which the display does not offer" 1024x768+0+0 "$DESKTOP" --size 1024x768; then
     expect "one line says that --desktop fills the screen" equals "$(cat "$TMP/err")" \
         "oargala: the display cannot switch to 1024x768; --desktop fills the screen without changing its mode"
-    expect "the title is exactly the decorated title" equals "$(title)" "$DECORATED"
+    expect "the title is exactly the decorated title" equals "$(title)" '(pelmatox - Oar Gala (BUY V1@GRA)) -- [640x480^32^16]'
     expect "the window asks to stay on top" wait_until "$LIMIT" on_top
     end_show Escape 0
 fi
 
 PROGRAM_ENV=(SDL_AUDIODRIVER=no-such-driver)
-if run_show "--desktop without a sound device: the whole screen at the desktop's mode, a box" 1280x720+0+0 "$DESKTOP" --desktop; then
+if run_show "--desktop without a sound device: one box, the whole screen at its mode" 1280x720+0+0 "$DESKTOP" --desktop; then
     expect "a box titled ZUZORE RO DODAZED comes and is dismissed" wait_until "$LIMIT" grep -qx "ZUZORE RO DODAZED" "$TMP/boxes"
     end_show TERM 143
     expect "nothing said a switch failed" equals "$(cat "$TMP/err")" ""

@@ -101,14 +101,10 @@ TEST(Screenshot, WindowShowsTheScaledPictureAndTheFrameRateAndSwallowsOtherKeys)
 {
     Show show({"--windowed", "--size", "1024x768"});
     ASSERT_NE(show.window, "") << read_text(show.dir + "/.err");
-    EXPECT_NE(run_tool({"xdotool", "getwindowgeometry", "--shell", show.window}).find("WIDTH=1024\nHEIGHT=768\n"),
-              std::string::npos);
-
     std::string first = show.screenshot();
     ASSERT_NE(first, "") << read_text(show.dir + "/.err");
     Picture p(show.dir + "/" + first);
-    ASSERT_EQ(p.width, 1024u);
-    ASSERT_EQ(p.height, 768u);
+    ASSERT_EQ(std::to_string(p.width) + "x" + std::to_string(p.height), "1024x768");   // the window's size
     p.expect_loading_scene(0, 1024, 768);
     EXPECT_NE(read_text(show.dir + "/.out").find("oargala: screenshot " + first + " (1024x768)\n"), std::string::npos);
 
@@ -131,8 +127,7 @@ TEST(Screenshot, DesktopShowsThePictureBetweenBlackBarsAndTheBareTitle)
     std::string name = show.screenshot();
     ASSERT_NE(name, "") << read_text(show.dir + "/.err");
     Picture p(show.dir + "/" + name);
-    ASSERT_EQ(p.width, 1280u);
-    ASSERT_EQ(p.height, 720u);
+    ASSERT_EQ(std::to_string(p.width) + "x" + std::to_string(p.height), "1280x720");
     // 960x720 in the middle: bars of 160 columns on either side.
     int lit = 0;
     for (unsigned y = 0; y < 720; y++)

@@ -2,7 +2,7 @@
 // the stock X utilities cannot: a WM_PROTOCOLS client message carrying
 // WM_DELETE_WINDOW. Exit 1 when the window does not take that protocol (it
 // would never see the request). Depends on: Xlib.
-//   x11_tool close WINDOW_ID
+// Usage: x11_tool close WINDOW_ID
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -12,14 +12,10 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 3 || strcmp(argv[1], "close") != 0) {
-        fprintf(stderr, "usage: x11_tool close WINDOW_ID\n");
-        return 2;
-    }
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = argc == 3 && !strcmp(argv[1], "close") ? XOpenDisplay(nullptr) : nullptr;
     if (!display) {
-        fprintf(stderr, "x11_tool: cannot open the display\n");
-        return 1;
+        fprintf(stderr, "usage: x11_tool close WINDOW_ID, on an X display\n");
+        return 2;
     }
     Window window = (Window)strtoul(argv[2], nullptr, 0);
     Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
@@ -30,20 +26,19 @@ int main(int argc, char** argv)
         for (int i = 0; i < count; i++) takes_delete |= taken[i] == delete_window;
         XFree(taken);
     }
-    if (!takes_delete) {
+    if (takes_delete) {
+        XEvent event = {};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = (long)delete_window;
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, window, False, NoEventMask, &event);
+        XSync(display, False);
+    } else {
         fprintf(stderr, "x11_tool: window %s does not take WM_DELETE_WINDOW\n", argv[2]);
-        XCloseDisplay(display);
-        return 1;
     }
-    XEvent event = {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = (long)delete_window;
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XSync(display, False);
     XCloseDisplay(display);
-    return 0;
+    return takes_delete ? 0 : 1;
 }
