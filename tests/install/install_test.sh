@@ -1,13 +1,10 @@
 #!/usr/bin/env bash
-# install_test.sh BUILD_DIR OARGALA: oargala installed the ways a user
-# installs it, each copy started from / so only its own way of finding the
-# data can help it: cmake --install into a prefix and then moved elsewhere
-# (no path of the prefix may stay in it), and the Debian package unpacked
-# with dpkg-deb. Each must find all 33 pictures and the soundtrack; the moved
-# copy renders the same frames as the program run from the source tree.
-# Also --data, the desktop entry and the manual page. Installs nothing
-# outside its own temporary folder. Needs cmake, cpack (dpkg-dev, file),
-# desktop-file-validate, groff, gzip.
+# install_test.sh BUILD_DIR OARGALA: oargala installed into a prefix that is
+# then moved (no path of the prefix may stay in it), started from / so only its
+# own way of finding the data can help: all 33 pictures and the soundtrack, the
+# same frames as from the source tree. The Debian package's dependencies and files.
+# Also --data, the desktop entry and the manual page. Installs nothing outside
+# its temporary folder. Needs cmake, cpack (dpkg-dev, file), desktop-file-validate, groff.
 set -u
 BUILD=$(realpath "$1")
 OARGALA=$(realpath "$2")
@@ -17,11 +14,7 @@ trap 'rm -rf "$TMP"' EXIT
 FAILED=0
 MOVED=$TMP/moved
 
-check() {
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; FAILED=$((FAILED + 1)); fi
-}
+check() { if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; FAILED=$((FAILED + 1)); fi; }
 
 # A short capture: two frames of the show at 10 fps, every frame between run.
 capture() { (cd "$1" && "$2" --capture "$3/" --fps 10 --at 5,63 "${@:4}" >/dev/null 2>"$3.err"); }
@@ -80,7 +73,5 @@ package_lists() {
     done
 }
 check "package depends on SDL2, SDL2_mixer, libpng, libjpeg and lists its files" package_lists
-dpkg-deb -x "$deb" "$TMP/root"
-check "unpacked package finds its data" finds_data "$TMP/root/usr/bin/oargala" "$TMP/root/usr/share/oargala/data"
 
 [ "$FAILED" = 0 ]

@@ -1,8 +1,6 @@
-// sdl_x11_test.cpp: the SDL backend's guard of the display mode on a real X
-// server (Xorg with the dummy video driver at 1024x768, started by
-// tests/x11/with_server.sh): the desktop's mode is put back however the
-// process ends, also by exit() or abort(), which the show itself never
-// takes. Skipped without that server.
+// sdl_x11_test.cpp: the SDL backend's guard of the display mode on a real X server (Xorg with the
+// dummy video driver at 1024x768, from tests/x11/with_server.sh): the desktop's mode is put back
+// however the process ends, also by exit() or abort(), which the show itself never takes.
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -33,14 +31,10 @@ TEST(SdlDisplayModeDeathTest, PutBackHoweverTheProcessEnds)
     if (!server || std::string(server) != "xorg") GTEST_SKIP() << "needs the Xorg dummy server of with_server.sh";
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     ASSERT_EQ(screen_mode(), "1024x768 1024x768");
-    const struct {
-        const char* how;
-        std::function<bool(int)> ended;
-    } endings[] = {{"platform_exit", testing::ExitedWithCode(0)},
-                   {"exit", testing::ExitedWithCode(3)},
-                   {"a fatal signal, by which it still dies", testing::KilledBySignal(SIGABRT)}};
+    const std::function<bool(int)> ended[] = {testing::ExitedWithCode(0), testing::ExitedWithCode(3),
+                                              testing::KilledBySignal(SIGABRT)};   // still by the signal
     for (int i = 0; i < 3; i++) {
-        SCOPED_TRACE(endings[i].how);
+        SCOPED_TRACE(i == 0 ? "platform_exit" : i == 1 ? "exit" : "a fatal signal");
         EXPECT_EXIT(
             {
                 const char* why = "";
@@ -51,7 +45,7 @@ TEST(SdlDisplayModeDeathTest, PutBackHoweverTheProcessEnds)
                 if (i == 1) exit(3);
                 abort();
             },
-            endings[i].ended, "");
+            ended[i], "");
         EXPECT_EQ(screen_mode(), "1024x768 1024x768");
     }
 }

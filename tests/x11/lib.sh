@@ -1,10 +1,8 @@
-# lib.sh: what the X tests share. A private X server on a display number it
-# picks itself (tests run side by side), oargala started on it from
-# SOURCE_DIR, waits for conditions that give up as soon as the program has
-# ended, message boxes dismissed as they come, and cleanup however the script
-# ends. The sourcing script sets OARGALA, X11_TOOL and SOURCE_DIR, then calls
-# start_server xvfb|xorg|xorg-wide (xorg: a 1024x768 desktop; xorg-wide: a
-# 1280x720 one that can switch to 800x600 and 640x480).
+# lib.sh: what the X tests share: a private X server on a display number it picks itself, oargala
+# started on it from SOURCE_DIR, waits that give up as soon as the program has ended, message boxes
+# dismissed as they come, cleanup however the script ends. The sourcing script sets OARGALA, X11_TOOL
+# and SOURCE_DIR, then calls start_server xvfb|xorg|xorg-wide (xorg: a 1024x768 desktop; xorg-wide:
+# 1280x720, which can switch to 800x600 and 640x480).
 set -u
 
 X11_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -44,13 +42,9 @@ equals() { [ "$1" = "$2" ] || { note "got '$1', wanted '$2'"; return 1; }; }
 wait_until() {
     local deadline=$((SECONDS + $1))
     shift
-    while ! "$@"; do
+    until "$@"; do
         [ $SECONDS -ge $deadline ] && return 1
-        if [ -n "$PROGRAM_PID" ] && program_ended; then
-            "$@" && return 0
-            note "the program has ended"
-            return 1
-        fi
+        if [ -n "$PROGRAM_PID" ] && program_ended; then "$@" && return 0; note "the program has ended"; return 1; fi
         [ -n "$PROGRAM_PID" ] && dismiss_boxes
         sleep 0.2
     done
@@ -66,7 +60,8 @@ start_server() {
               +extension RANDR 3>"$TMP/display" >"$TMP/server.log" 2>&1 & ;;
     esac
     SERVER_PID=$!
-    if ! wait_until 60 server_ready; then
+    wait_until 60 eval 'server_ready || ! kill -0 "$SERVER_PID" 2>/dev/null'   # until it is up or has died
+    if ! server_ready; then
         echo "FAIL: the $1 server did not start"
         cat "$TMP/server.log" "$TMP/xorg.log" 2>/dev/null | tail -n 30
         exit 1
@@ -89,14 +84,9 @@ start_program() {
 
 # Ends what is left of the last program: itself and whatever it started.
 end_program() {
-    if [ -n "$PROGRAM_PID" ]; then
-        kill -KILL "$PROGRAM_PID" 2>/dev/null
-        wait "$PROGRAM_PID" 2>/dev/null
-        PROGRAM_PID=""
-    fi
+    [ -n "$PROGRAM_PID" ] && { kill -KILL "$PROGRAM_PID"; wait "$PROGRAM_PID"; } 2>/dev/null
     [ -n "$LAST_PROGRAM" ] && kill -KILL -- "-$LAST_PROGRAM" 2>/dev/null
-    LAST_PROGRAM=""
-    return 0
+    PROGRAM_PID="" LAST_PROGRAM=""
 }
 
 program_ended() {

@@ -73,13 +73,9 @@ struct Show {
 
 struct Picture {
     unsigned width = 0, height = 0;
-    std::vector<uint8_t> rgb;   // top row first
+    std::vector<uint8_t> rgb;   // top row first, y from the top
     explicit Picture(const std::string& path) { EXPECT_TRUE(read_png_rgb(path, &width, &height, &rgb)) << path; }
-    Rgb at(unsigned x, unsigned y_from_top) const
-    {
-        const uint8_t* p = &rgb[((size_t)y_from_top * width + x) * 3];
-        return {p[0], p[1], p[2]};
-    }
+    Rgb at(unsigned x, unsigned y) const { const uint8_t* p = &rgb[((size_t)y * width + x) * 3]; return {p[0], p[1], p[2]}; }
     // The slot at (x, y) of the 640x480 picture (y up) shown w x h at (left, 0).
     int slot(unsigned left, unsigned w, unsigned h, float x, float y) const
     {
