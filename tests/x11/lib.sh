@@ -14,17 +14,12 @@ PROGRAM_ENV=()
 PASSED=0 FAILED=0
 LIMIT=${OARGALA_X11_LIMIT:-120}   # seconds a condition that does come may take on a busy machine
 
-cleanup() {
-    end_program
-    [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null
-    wait 2>/dev/null
-    rm -rf "$TMP"
-}
+cleanup() { end_program; [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null; wait 2>/dev/null; rm -rf "$TMP"; }
 trap cleanup EXIT
 
 note() { echo "  $*"; }
 
-# expect DESCRIPTION COMMAND...: one check, counted.
+# expect DESCRIPTION COMMAND...: one check, counted; with STOP_AT_FAILURE=1 a failed one ends the script.
 expect() {
     local what=$1
     shift
@@ -32,6 +27,7 @@ expect() {
     FAILED=$((FAILED + 1))
     echo "FAIL: $what"
     [ -s "$TMP/err" ] && sed 's/^/  stderr: /' "$TMP/err" | tail -n 20
+    [ "${STOP_AT_FAILURE:-}" = 1 ] && exit 1
     return 1
 }
 
@@ -106,10 +102,8 @@ wait_exit() {
 
 # The visible window of this run of the program, not an earlier run's.
 show_window_found() {
-    WINDOW=$(xdotool search --all --onlyvisible --pid "$PROGRAM_PID" --name 'pelmatox' 2>/dev/null | head -n 1)
-    [ -n "$WINDOW" ]
+    WINDOW=$(xdotool search --all --onlyvisible --pid "$PROGRAM_PID" --name pelmatox 2>/dev/null | head -n 1) && [ -n "$WINDOW" ]
 }
-
 wait_window() { wait_until "$LIMIT" show_window_found || { note "no window appeared"; return 1; }; }
 
 title() { xdotool getwindowname "$WINDOW" 2>/dev/null; }
@@ -151,7 +145,4 @@ reset_mode() {
     xrandr --fb "${DESKTOP%% *}" --output DUMMY0 --mode "${DESKTOP%% *}" 2>/dev/null
 }
 
-finish() {
-    echo "checks passed: $PASSED, failed: $FAILED"
-    [ "$FAILED" -eq 0 ]
-}
+finish() { echo "checks passed: $PASSED, failed: $FAILED"; [ "$FAILED" -eq 0 ]; }

@@ -1,20 +1,29 @@
-// screenshot_test.cpp: what a viewer sees, read through the show's own
-// screenshot key (F12) on the 16:9 dummy Xorg desktop started by
-// with_server.sh: a 1024x768 window titled with the frame rate, and the whole
-// screen (--desktop) with the 4:3 picture between black bars and the bare
-// title. The show runs on a data/ folder of solid slot colours, so every
-// pixel tells which picture it shows; the first frames are the loading
-// scene: slot 2 fills the picture, the boat (slots 4 to 7) left of the middle.
+// screenshot_test.cpp: what a viewer sees, read through the show's own screenshot key (F12) on the
+// 16:9 dummy Xorg desktop of with_server.sh: a 1024x768 window titled with the frame rate, and the
+// whole screen (--desktop), the 4:3 picture between black bars, with the bare title. The show runs
+// on a data/ folder of solid slot colours, so every pixel tells which picture it shows; the first
+// frames are the loading scene: slot 2 fills the picture, the boat (slots 4 to 7) left of middle.
 #include "tests/capture/process.h"
 #include "tests/demo/show_support.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <regex>
 #include <sys/wait.h>
+#include <thread>
 
 namespace {
+
+// Polls until condition holds, within a limit generous for a busy machine.
+bool wait_for(const std::function<bool()>& condition)
+{
+    auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!condition() && std::chrono::steady_clock::now() < give_up)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return condition();
+}
 
 const std::string decorated = "(pelmatox - Oar Gala (BUY V1@GRA)) -- [640x480^32^16]";
 
@@ -29,7 +38,7 @@ struct Show {
     {
         write_show_data(dir, true);   // a missing soundtrack would stop start-up at a box
         pid = start_oargala(RunSetup(args, dir, {"SDL_AUDIODRIVER=dummy"}), dir + "/.out", dir + "/.err");
-        wait_until([&] {
+        wait_for([&] {
             window = run_tool({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid), "--name", "pelmatox"});
             window = window.substr(0, window.find('\n'));
             return !window.empty() || !running();
@@ -60,13 +69,13 @@ struct Show {
     {
         size_t before = pictures().size();
         press("F12");
-        wait_until([&] { return pictures().size() > before || !running(); });
+        wait_for([&] { return pictures().size() > before || !running(); });
         return pictures().size() > before ? pictures().back() : "";
     }
     int end_with_escape()
     {
         press("Escape");
-        wait_until([&] { return !running(); });
+        wait_for([&] { return !running(); });
         return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 };
