@@ -11,8 +11,7 @@ OARGALA=$(realpath "$2")
 SOURCE=$(cd "$(dirname "$0")/../.." && pwd)
 TMP=$(mktemp -d /tmp/oargala-install.XXXXXX)
 trap 'rm -rf "$TMP"' EXIT
-FAILED=0
-MOVED=$TMP/moved
+FAILED=0 MOVED=$TMP/moved
 
 check() { if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; FAILED=$((FAILED + 1)); fi; }
 

@@ -9,12 +9,8 @@
 
 TEST(SdlEvents, CloseRequestsAndEscapeEndTheShowOtherKeysCarryWindowsNumbers)
 {
-    const struct {
-        Uint32 type;
-        int detail;   // the window event or the key
-        PlatformEventKind kind;
-        unsigned vk;
-    } rows[] = {
+    // SDL's event type, its window event or key; the kind of event and key number the framework gets.
+    const struct { Uint32 type; int detail; PlatformEventKind kind; unsigned vk; } rows[] = {
         {SDL_QUIT, 0, PLATFORM_EVENT_CLOSE, 0}, {SDL_WINDOWEVENT, SDL_WINDOWEVENT_CLOSE, PLATFORM_EVENT_CLOSE, 0},
         {SDL_WINDOWEVENT, SDL_WINDOWEVENT_EXPOSED, PLATFORM_EVENT_OTHER, 0}, {SDL_MOUSEMOTION, 0, PLATFORM_EVENT_OTHER, 0},
         {SDL_KEYDOWN, SDLK_ESCAPE, PLATFORM_EVENT_KEY_DOWN, 27}, {SDL_KEYUP, SDLK_ESCAPE, PLATFORM_EVENT_KEY_UP, 27},

@@ -14,15 +14,19 @@
 // tests/x11/lib.sh's screen_mode reads them from xrandr.
 static std::string screen_mode()
 {
-    std::string text;
-    FILE* pipe = popen("xrandr 2>/dev/null | awk '/^Screen 0:/ { s = $8 \"x\" $10; sub(\",\", \"\", s) }"
-                       " / connected/ { for (i = 3; i <= NF; i++) if ($i ~ /\\+0\\+0$/) { split($i, m, \"+\");"
-                       " o = m[1] } } END { printf \"%s %s\", s, o }'",
-                       "r");
-    char buffer[256];
-    if (pipe && fgets(buffer, sizeof buffer, pipe)) text = buffer;
-    if (pipe) pclose(pipe);
-    return text;
+    char text[256] = "";
+    FILE* pipe = popen(R"(xrandr | awk '/^Screen 0:/ { s = $8 "x" $10; sub(",", "", s) }
+        / connected/ { for (i = 3; i <= NF; i++) if ($i ~ /\+0\+0$/) { split($i, m, "+"); o = m[1] } }
+        END { printf "%s %s", s, o }')", "r");
+    if (pipe && !fgets(text, sizeof text, pipe)) text[0] = 0;
+    return pipe && pclose(pipe) == 0 ? text : "";
+}
+
+static bool switch_to_show()
+{
+    const char* why = "";
+    return platform_select(PLATFORM_BACKEND_SDL, &why) && platform_change_display_mode(640, 480, 32) &&
+           screen_mode() == "640x480 640x480";
 }
 
 TEST(SdlDisplayModeDeathTest, PutBackHoweverTheProcessEnds)
@@ -30,20 +34,24 @@ TEST(SdlDisplayModeDeathTest, PutBackHoweverTheProcessEnds)
     const char* server = getenv("OARGALA_TEST_X_SERVER");
     if (!server || std::string(server) != "xorg") GTEST_SKIP() << "needs the Xorg dummy server of with_server.sh";
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    ASSERT_EQ(screen_mode(), "1024x768 1024x768");
+    for (int show = 1; show <= 2; show++) {   // a later show switches again
+        EXPECT_TRUE(switch_to_show()) << show;
+        platform_restore_display_mode();
+        EXPECT_EQ(screen_mode(), "1024x768 1024x768");
+    }
+    EXPECT_FALSE(platform_change_display_mode(640, 480, 16));   // X cannot change the depth
     const std::function<bool(int)> ended[] = {testing::ExitedWithCode(0), testing::ExitedWithCode(3),
-                                              testing::KilledBySignal(SIGABRT)};   // still by the signal
-    for (int i = 0; i < 3; i++) {
-        SCOPED_TRACE(i == 0 ? "platform_exit" : i == 1 ? "exit" : "a fatal signal");
+                                              testing::KilledBySignal(SIGABRT), testing::KilledBySignal(SIGTERM)};
+    for (int i = 0; i < 4; i++) {
+        SCOPED_TRACE(i == 0 ? "platform_exit" : i == 1 ? "exit" : "a fatal signal, which still ends it");
         EXPECT_EXIT(
             {
-                const char* why = "";
-                if (!platform_select(PLATFORM_BACKEND_SDL, &why) || !platform_change_display_mode(640, 480, 32) ||
-                    screen_mode() != "640x480 640x480")
-                    _exit(50);
+                if (!switch_to_show()) _exit(50);
                 if (i == 0) platform_exit(0);
                 if (i == 1) exit(3);
-                abort();
+                if (i == 2) abort();
+                raise(SIGTERM);
+                _exit(51);
             },
             ended[i], "");
         EXPECT_EQ(screen_mode(), "1024x768 1024x768");

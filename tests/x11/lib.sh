@@ -121,7 +121,6 @@ dismiss_boxes() {
     done < <(xwininfo -root -children 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) "\(.*\)": .*/\1 \2/p')
 }
 
-# press KEY: a real key press and release (XTEST) in the show's window.
 press() { xdotool windowfocus "$WINDOW" key "$1"; }
 
 geometry() {

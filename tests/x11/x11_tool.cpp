@@ -20,8 +20,7 @@ int main(int argc, char** argv)
     Window window = (Window)strtoul(argv[2], nullptr, 0);
     Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
     Atom* taken = nullptr;
-    int count = 0;
-    bool takes_delete = false;
+    int count = 0, takes_delete = 0;
     if (XGetWMProtocols(display, window, &taken, &count)) {
         for (int i = 0; i < count; i++) takes_delete |= taken[i] == delete_window;
         XFree(taken);
