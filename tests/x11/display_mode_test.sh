@@ -71,7 +71,7 @@ fi
 
 PROGRAM_ENV=(SDL_AUDIODRIVER=no-such-driver)
 if run_show "--desktop without a sound device: one box, the whole screen at its mode" 1280x720+0+0 "$DESKTOP" --desktop; then
-    expect "a box titled ZUZORE RO DODAZED comes and is dismissed" wait_until "$LIMIT" grep -qx "ZUZORE RO DODAZED" "$TMP/boxes"
+    expect "a box titled ZUZORE RO DODAZED comes and is dismissed" wait_until "$LIMIT" grep -sqx "ZUZORE RO DODAZED" "$TMP/boxes"
     end_show TERM 143
     expect "nothing said a switch failed" equals "$(cat "$TMP/err")" ""
 fi
