@@ -1,25 +1,19 @@
 #!/usr/bin/env bash
-# install_test.sh BUILD_DIR OARGALA: oargala installed the ways a user
-# installs it, each copy started from / so only its own way of finding the
-# data can help it: cmake --install into a prefix, a DESTDIR staging copy, a
-# moved copy of the prefix, and the Debian package unpacked with dpkg-deb.
-# Each must find all 33 pictures and the soundtrack and render the same
-# frames as the program run from the source tree. Also --data, the desktop
-# entry and the manual page. Installs nothing outside its own temporary folder.
-# Needs cmake, cpack (dpkg-dev, file), desktop-file-validate, groff, gzip.
+# install_test.sh BUILD_DIR OARGALA: oargala installed into a prefix that is
+# then moved (no path of the prefix may stay in it), started from / so only its
+# own way of finding the data can help: all 33 pictures and the soundtrack, the
+# same frames as from the source tree. The Debian package's dependencies and files.
+# Also --data, the desktop entry and the manual page. Installs nothing outside
+# its temporary folder. Needs cmake, cpack (dpkg-dev, file), desktop-file-validate, groff.
 set -u
 BUILD=$(realpath "$1")
 OARGALA=$(realpath "$2")
 SOURCE=$(cd "$(dirname "$0")/../.." && pwd)
 TMP=$(mktemp -d /tmp/oargala-install.XXXXXX)
 trap 'rm -rf "$TMP"' EXIT
-FAILED=0
+FAILED=0 MOVED=$TMP/moved
 
-check() {
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; FAILED=$((FAILED + 1)); fi
-}
+check() { if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; FAILED=$((FAILED + 1)); fi; }
 
 # A short capture: two frames of the show at 10 fps, every frame between run.
 capture() { (cd "$1" && "$2" --capture "$3/" --fps 10 --at 5,63 "${@:4}" >/dev/null 2>"$3.err"); }
@@ -32,75 +26,49 @@ finds_data() {
         grep -qx "all 33 pictures load" <<<"$out" || { echo "$out" | head -n 3; return 1; }
 }
 
-# same_frames BIN NAME: from /, BIN renders the frames of the source tree.
 same_frames() {
-    capture / "$1" "$TMP/$2" && cmp "$TMP/ref/frame-00050.png" "$TMP/$2/frame-00050.png" &&
-        cmp "$TMP/ref/frame-00630.png" "$TMP/$2/frame-00630.png"
+    capture "$SOURCE" "$OARGALA" "$TMP/ref" && capture / "$MOVED/bin/oargala" "$TMP/moved-frames" &&
+        cmp "$TMP/ref/frame-00050.png" "$TMP/moved-frames/frame-00050.png" &&
+        cmp "$TMP/ref/frame-00630.png" "$TMP/moved-frames/frame-00630.png"
 }
 
-check "capture from the source tree" capture "$SOURCE" "$OARGALA" "$TMP/ref"
+cmake --install "$BUILD" --prefix "$TMP/prefix" >/dev/null && mv "$TMP/prefix" "$MOVED"
+check "installed and moved: finds its data" finds_data "$MOVED/bin/oargala" "$MOVED/share/oargala/data"
+check "installed and moved: the same frames as from the source tree" same_frames
 
-cmake --install "$BUILD" --prefix "$TMP/prefix" >/dev/null
-check "installed: finds its data" finds_data "$TMP/prefix/bin/oargala" "$TMP/prefix/share/oargala/data"
-check "installed: same frames" same_frames "$TMP/prefix/bin/oargala" prefix
-
-DESTDIR="$TMP/stage" cmake --install "$BUILD" --prefix /usr >/dev/null
-check "staged: finds its data" finds_data "$TMP/stage/usr/bin/oargala" "$TMP/stage/usr/share/oargala/data"
-check "staged: same frames" same_frames "$TMP/stage/usr/bin/oargala" staged
-
-mv "$TMP/prefix" "$TMP/moved"
-check "moved: finds its data" finds_data "$TMP/moved/bin/oargala" "$TMP/moved/share/oargala/data"
-check "moved: same frames" same_frames "$TMP/moved/bin/oargala" moved
-
-# --data comes before data/ below the working directory.
-data_wins() { (cd "$SOURCE" && "$OARGALA" --check-data --data "$TMP/moved/share/oargala/data") | grep -q " $TMP/moved/share/oargala/data/lall.mp3 "; }
+data_wins() { (cd "$SOURCE" && "$OARGALA" --check-data --data "$MOVED/share/oargala/data") | grep -q " $MOVED/share/oargala/data/lall.mp3 "; }
 check "--data wins over the working directory" data_wins
 
-# A --data folder without the files, with no other copy in reach: one line
-# naming the places searched, and the show still runs (empty pictures).
+# A --data folder without the files (empty or missing), no other copy in reach: one line naming
+# the places searched, and the show still runs (empty pictures).
+searched() {
+    capture / "$OARGALA" "$TMP/run-$1" --data "$TMP/$1" && [ -f "$TMP/run-$1/frame-00630.png" ] &&
+        grep -qx "oargala: no folder holds the show's files; searched $TMP/$1, data, .*" "$TMP/run-$1.err"
+}
 mkdir "$TMP/empty"
-for dir in "$TMP/empty" "$TMP/missing"; do
-    searched() {
-        capture / "$OARGALA" "$TMP/run" --data "$dir" && [ -f "$TMP/run/frame-00630.png" ] &&
-            grep -qx "oargala: no folder holds the show's files; searched $dir, data, .*" "$TMP/run.err"
-    }
-    check "--data ${dir##*/}: places searched, show runs" searched
-    rm -rf "$TMP/run"
-done
+check "--data empty: places searched, show runs" searched empty
+check "--data missing: places searched, show runs" searched missing
 
-check "desktop entry is valid" desktop-file-validate "$TMP/moved/share/applications/oargala.desktop"
-manual_clean() { [ -z "$(zcat "$TMP/moved/share/man/man6/oargala.6.gz" | groff -man -ww -z 2>&1)" ]; }
+check "desktop entry is valid" desktop-file-validate "$MOVED/share/applications/oargala.desktop"
+manual() { zcat "$MOVED/share/man/man6/oargala.6.gz" | groff -man "$@"; }
+manual_clean() { [ -z "$(manual -ww -z 2>&1)" ]; }
 check "manual page renders without warnings" manual_clean
 options_of() { grep -o -- '--[a-z-]*' | sort -u; }
-every_option() {
-    [ "$(zcat "$TMP/moved/share/man/man6/oargala.6.gz" | groff -man -Tascii -P-cbou 2>/dev/null | options_of)" = \
-      "$("$OARGALA" --help | options_of)" ]
-}
+every_option() { [ "$(manual -Tascii -P-cbou 2>/dev/null | options_of)" = "$("$OARGALA" --help | options_of)" ]; }
 check "manual page names every option of --help" every_option
 
-# The Debian package, built once.
 (cd "$BUILD" && cpack -G DEB -B "$TMP/pkg" >"$TMP/cpack.log" 2>&1) || { cat "$TMP/cpack.log"; exit 1; }
 deb=$(ls "$TMP"/pkg/oargala_*_amd64.deb)
-depends() {
-    local line
-    line=$(dpkg-deb --field "$deb" Depends)
-    for lib in libsdl2-2.0 libsdl2-mixer-2.0 libpng16 libjpeg62; do
-        grep -q "$lib" <<<"$line" || { echo "  Depends: $line"; return 1; }
-    done
-}
-check "package depends on SDL2, SDL2_mixer, libpng, libjpeg" depends
-contents() {
-    local list
-    list=$(dpkg-deb --contents "$deb" | awk '{print $6}')
-    for file in ./usr/bin/oargala ./usr/share/oargala/data/lall.mp3 ./usr/share/oargala/data/angrep2.png \
-        ./usr/share/applications/oargala.desktop ./usr/share/man/man6/oargala.6.gz \
-        ./usr/share/doc/oargala/README.md ./usr/share/doc/oargala/copyright \
+package_lists() {
+    local word list
+    list="$(dpkg-deb --field "$deb" Depends) $(dpkg-deb --contents "$deb" | awk '{print $6}')"
+    for word in libsdl2-2.0 libsdl2-mixer-2.0 libpng16 libjpeg62 ./usr/bin/oargala ./usr/share/oargala/data/lall.mp3 \
+        ./usr/share/oargala/data/angrep2.png ./usr/share/applications/oargala.desktop \
+        ./usr/share/man/man6/oargala.6.gz ./usr/share/doc/oargala/README.md ./usr/share/doc/oargala/copyright \
         ./usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/oargala.png; do
-        grep -qx -- "$file" <<<"$list" || { echo "  missing: $file"; return 1; }
+        grep -qF -- "$word" <<<"$list" || { echo "  missing: $word"; return 1; }
     done
 }
-check "package lists its files" contents
-dpkg-deb -x "$deb" "$TMP/root"
-check "unpacked package finds its data" finds_data "$TMP/root/usr/bin/oargala" "$TMP/root/usr/share/oargala/data"
+check "package depends on SDL2, SDL2_mixer, libpng, libjpeg and lists its files" package_lists
 
 [ "$FAILED" = 0 ]

@@ -1,73 +1,44 @@
 // sdl_events_test.cpp: what the window framework makes of SDL's events: a
-// close request and Escape (down or up) end the show, every other key comes
-// through with a number that is not Escape's. No display needed.
+// close request and Escape (going down or coming up) end the show, every
+// other key comes through with its Windows key number (0 when it has none,
+// never Escape's) and is swallowed, other events do nothing. No display needed.
 #include "framework/glwindow.h"
 #include "platform/sdl_keys.h"
 
 #include <gtest/gtest.h>
 
-static SDL_Event key_event(Uint32 type, SDL_Keycode key)
+TEST(SdlEvents, CloseRequestsAndEscapeEndTheShowOtherKeysCarryWindowsNumbers)
 {
-    SDL_Event e = {};
-    e.type = type;
-    e.key.type = type;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.sym = key;
-    return e;
-}
-
-TEST(SdlEvents, CloseRequestsEndTheShow)
-{
-    SDL_Event quit = {};
-    quit.type = SDL_QUIT;
-    SDL_Event close = {};
-    close.type = SDL_WINDOWEVENT;
-    close.window.event = SDL_WINDOWEVENT_CLOSE;
-    for (const SDL_Event& e : {quit, close}) {
-        PlatformEvent p = sdl_translate_event(e);
-        EXPECT_EQ(p.kind, PLATFORM_EVENT_CLOSE);
-        EXPECT_TRUE(GlWindow::window_proc(p));
-    }
-    // Other window events (shown, exposed, focus) do nothing.
-    SDL_Event exposed = close;
-    exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
-    EXPECT_EQ(sdl_translate_event(exposed).kind, PLATFORM_EVENT_OTHER);
-    EXPECT_FALSE(GlWindow::window_proc(sdl_translate_event(exposed)));
-    SDL_Event motion = {};
-    motion.type = SDL_MOUSEMOTION;
-    EXPECT_EQ(sdl_translate_event(motion).kind, PLATFORM_EVENT_OTHER);
-}
-
-TEST(SdlEvents, EscapeGoingDownOrComingUpEnds)
-{
-    PlatformEvent down = sdl_translate_event(key_event(SDL_KEYDOWN, SDLK_ESCAPE));
-    PlatformEvent up = sdl_translate_event(key_event(SDL_KEYUP, SDLK_ESCAPE));
-    EXPECT_EQ(down.kind, PLATFORM_EVENT_KEY_DOWN);
-    EXPECT_EQ(up.kind, PLATFORM_EVENT_KEY_UP);
-    EXPECT_EQ(down.key, 27u);
-    EXPECT_EQ(up.key, 27u);
-    EXPECT_TRUE(GlWindow::window_proc(down));
-    EXPECT_TRUE(GlWindow::window_proc(up));
-}
-
-TEST(SdlEvents, OtherKeysCarryVirtualKeyNumbersAndAreSwallowed)
-{
-    const struct {
-        SDL_Keycode sdl;
-        unsigned vk;
-    } keys[] = {
-        {SDLK_a, 'A'}, {SDLK_z, 'Z'}, {SDLK_0, '0'}, {SDLK_9, '9'}, {SDLK_RETURN, 0x0D}, {SDLK_SPACE, 0x20},
-        {SDLK_LEFT, 0x25}, {SDLK_DOWN, 0x28}, {SDLK_F1, 0x70}, {SDLK_F12, 0x7B}, {SDLK_LSHIFT, 0x10},
-        {SDLK_BACKSPACE, 0x08}, {SDLK_TAB, 0x09}, {SDLK_DELETE, 0x2E},
-        // Keys without a number of their own: 0, never Escape's 27.
-        {SDLK_KP_5, 0}, {SDLK_AUDIONEXT, 0}, {SDLK_LEFTBRACKET, 0}, {SDLK_ESCAPE + 1, 0},
+    // SDL's event type, its window event or key; the kind of event and key number the framework gets.
+    const struct { Uint32 type; int detail; PlatformEventKind kind; unsigned vk; } rows[] = {
+        {SDL_QUIT, 0, PLATFORM_EVENT_CLOSE, 0}, {SDL_WINDOWEVENT, SDL_WINDOWEVENT_CLOSE, PLATFORM_EVENT_CLOSE, 0},
+        {SDL_WINDOWEVENT, SDL_WINDOWEVENT_EXPOSED, PLATFORM_EVENT_OTHER, 0}, {SDL_MOUSEMOTION, 0, PLATFORM_EVENT_OTHER, 0},
+        {SDL_KEYDOWN, SDLK_ESCAPE, PLATFORM_EVENT_KEY_DOWN, 27}, {SDL_KEYUP, SDLK_ESCAPE, PLATFORM_EVENT_KEY_UP, 27},
+        {SDL_KEYDOWN, SDLK_a, PLATFORM_EVENT_KEY_DOWN, 'A'}, {SDL_KEYUP, SDLK_z, PLATFORM_EVENT_KEY_UP, 'Z'},
+        {SDL_KEYDOWN, SDLK_0, PLATFORM_EVENT_KEY_DOWN, '0'}, {SDL_KEYUP, SDLK_9, PLATFORM_EVENT_KEY_UP, '9'},
+        {SDL_KEYDOWN, SDLK_RETURN, PLATFORM_EVENT_KEY_DOWN, 0x0D}, {SDL_KEYUP, SDLK_SPACE, PLATFORM_EVENT_KEY_UP, 0x20},
+        {SDL_KEYDOWN, SDLK_LEFT, PLATFORM_EVENT_KEY_DOWN, 0x25}, {SDL_KEYUP, SDLK_DOWN, PLATFORM_EVENT_KEY_UP, 0x28},
+        {SDL_KEYDOWN, SDLK_F1, PLATFORM_EVENT_KEY_DOWN, 0x70}, {SDL_KEYUP, SDLK_F12, PLATFORM_EVENT_KEY_UP, 0x7B},
+        {SDL_KEYDOWN, SDLK_LSHIFT, PLATFORM_EVENT_KEY_DOWN, 0x10}, {SDL_KEYUP, SDLK_BACKSPACE, PLATFORM_EVENT_KEY_UP, 0x08},
+        {SDL_KEYDOWN, SDLK_TAB, PLATFORM_EVENT_KEY_DOWN, 0x09}, {SDL_KEYUP, SDLK_DELETE, PLATFORM_EVENT_KEY_UP, 0x2E},
+        // Keys without a number of their own: 0, never Escape's.
+        {SDL_KEYDOWN, SDLK_KP_5, PLATFORM_EVENT_KEY_DOWN, 0}, {SDL_KEYUP, SDLK_AUDIONEXT, PLATFORM_EVENT_KEY_UP, 0},
+        {SDL_KEYDOWN, SDLK_LEFTBRACKET, PLATFORM_EVENT_KEY_DOWN, 0}, {SDL_KEYUP, SDLK_ESCAPE + 1, PLATFORM_EVENT_KEY_UP, 0},
     };
-    for (const auto& k : keys) {
-        for (Uint32 type : {(Uint32)SDL_KEYDOWN, (Uint32)SDL_KEYUP}) {
-            PlatformEvent p = sdl_translate_event(key_event(type, k.sdl));
-            EXPECT_EQ(p.key, k.vk) << SDL_GetKeyName(k.sdl);
-            EXPECT_EQ(p.kind, type == SDL_KEYDOWN ? PLATFORM_EVENT_KEY_DOWN : PLATFORM_EVENT_KEY_UP);
-            EXPECT_FALSE(GlWindow::window_proc(p)) << SDL_GetKeyName(k.sdl);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.type) + " " + std::to_string(row.detail));
+        SDL_Event e = {};
+        e.type = row.type;
+        if (row.type == SDL_WINDOWEVENT) e.window.event = (Uint8)row.detail;
+        if (row.type == SDL_KEYDOWN || row.type == SDL_KEYUP) {
+            e.key.state = row.type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+            e.key.keysym.sym = row.detail;
         }
+        PlatformEvent p = sdl_translate_event(e);
+        EXPECT_EQ(p.kind, row.kind);
+        if (row.kind == PLATFORM_EVENT_KEY_DOWN || row.kind == PLATFORM_EVENT_KEY_UP) {
+            EXPECT_EQ(p.key, row.vk);
+        }
+        EXPECT_EQ(GlWindow::window_proc(p), row.kind == PLATFORM_EVENT_CLOSE || row.vk == 27);
     }
 }

@@ -1,8 +1,7 @@
 #!/bin/bash
-# dismiss_box.sh: plays the person at the screen for a message-box test: waits
-# for a shown window titled CAPTION, writes its id to SEEN_FILE and presses
-# Return in it. Writes "none" when no such window came within two minutes.
-# Usage: dismiss_box.sh CAPTION SEEN_FILE
+# dismiss_box.sh CAPTION SEEN_FILE: plays the person at the screen for a
+# message-box test: waits for a shown window titled CAPTION, writes its id to
+# SEEN_FILE and presses Return in it; writes "none" after two minutes without.
 caption=$1 seen=$2
 for _ in $(seq 600); do
     id=$(xwininfo -root -children 2>/dev/null | awk -v name="\"$caption\":" 'index($0, name) { print $1; exit }')
