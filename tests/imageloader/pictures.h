@@ -1,7 +1,7 @@
 // pictures.h: test pictures for the loader tests. A Picture is held top row
-// first, as a viewer shows it; the writers store it as BMP, TGA, PNG or JPEG
-// files in memory (PNG and JPEG through libpng and libjpeg), and decode()
-// runs the loader on such bytes, collecting its log lines and stderr.
+// first, as a viewer shows it; the writers store it as BMP, TGA or JPEG (via
+// libjpeg) files in memory, and decode() runs the loader on such bytes,
+// collecting its log lines and stderr. PNG files come from tests/data.
 #pragma once
 
 #include "imageloader/image_loader.h"
@@ -19,10 +19,8 @@ struct Picture {
     const uint8_t* pixel(uint32_t x, uint32_t y) const { return &top_down[((size_t)y * width + x) * channels]; }
 };
 
-// A colourful picture with no two neighbouring pixels alike (for the exact
-// formats), and a smooth one (for JPEG, which is lossy at sharp edges).
+// A colourful picture with no two neighbouring pixels alike.
 Picture pattern_picture(uint32_t width, uint32_t height, unsigned channels = 3);
-Picture smooth_picture(uint32_t width, uint32_t height);
 // The loader's buffer layout: the same rows, bottom row first.
 Bytes bottom_up(const Picture& picture);
 
@@ -36,29 +34,21 @@ struct BmpOptions {
 Bytes bmp_file(const Picture& picture, const BmpOptions& options = {});
 
 struct TgaOptions {
-    bool rle = false;
     bool top_origin = false;       // image descriptor bit 5
     uint8_t id_length = 0;
     uint16_t map_length = 0;       // colour map entries (skipped by the reader)
     uint8_t map_entry_bits = 24;
-    bool footer = true;            // the TGA 2.0 footer the loader recognises
+    bool footer = true;
 };
+// Uncompressed; the identifier and colour map hold 0xEE bytes.
 Bytes tga_file(const Picture& picture, const TgaOptions& options = {});
-Bytes tga_footer();
+// The TGA 2.0 footer the loader recognises. With at, 32 bytes of 0xEE come
+// first, named by the footer as the extension area (or developer directory)
+// found at file offset at: pixel data must stop there.
+Bytes tga_tail(uint32_t at = 0, bool developer = false);
 
-// 8-bit RGB or RGBA after the picture's channels.
-Bytes png_file(const Picture& picture, bool interlaced = false);
-
-struct JpegOptions {
-    int quality = 100;
-    bool progressive = false;
-    bool full_chroma = true;       // 4:4:4; false: libjpeg's default 4:2:0
-    bool jfif = true;              // JFIF APP0 segment at byte 2
-    bool exif = false;             // an Exif APP1 segment first instead
-    bool greyscale = false;        // one component (the picture's red)
-    bool cmyk = false;             // four components, Adobe marker
-};
-Bytes jpeg_file(const Picture& picture, const JpegOptions& options = {});
+// Quality 100, no chroma subsampling, a JFIF marker even for CMYK.
+Bytes jpeg_file(const Picture& picture, bool cmyk = false);
 
 // What one read_file call showed: its result, the loader's log lines and
 // what went to stderr (libjpeg's and libpng's messages).
@@ -68,10 +58,11 @@ struct Decoding {
 };
 Decoding decode(ImageLoader& loader, const Bytes& bytes);
 
-// Writes bytes to a new file in a per-process scratch folder; returns its path.
-std::string scratch_file(const std::string& name, const Bytes& bytes);
+// A per-process scratch folder, removed at exit, and a new file in it.
 std::string scratch_dir();
+std::string scratch_file(const std::string& name, const Bytes& bytes);
 Bytes read_whole_file(const std::string& path);
+Bytes data_file(const std::string& name);   // below tests/data
 
 // Largest channel difference between the loader's buffer and expected
 // (bottom row first, same size), or -1 when the sizes differ.
