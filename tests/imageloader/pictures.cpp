@@ -10,6 +10,12 @@
 #include <cstring>
 #include <fstream>
 
+Bytes operator+(Bytes a, const Bytes& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 Picture pattern_picture(uint32_t width, uint32_t height, unsigned channels)
 {
     Picture p{width, height, channels, Bytes((size_t)width * height * channels)};
@@ -62,11 +68,10 @@ Bytes bmp_file(const Picture& picture, const BmpOptions& options)
 
 Bytes tga_tail(uint32_t at, bool developer)
 {
-    Bytes tail(at ? 32 : 0, 0xEE), footer(26, 0);
+    Bytes footer(26, 0);
     put(footer, developer ? 4 : 0, at, 4);
     memcpy(&footer[8], "TRUEVISION-XFILE.", 18);
-    tail.insert(tail.end(), footer.begin(), footer.end());
-    return tail;
+    return Bytes(at ? 32 : 0, 0xEE) + footer;
 }
 
 Bytes tga_file(const Picture& picture, const TgaOptions& options)
@@ -89,9 +94,7 @@ Bytes tga_file(const Picture& picture, const TgaOptions& options)
             b.insert(b.end(), {px[2], px[1], px[0]});
             if (bytes == 4) b.push_back(px[3]);
         }
-    Bytes footer = options.footer ? tga_tail() : Bytes();
-    b.insert(b.end(), footer.begin(), footer.end());
-    return b;
+    return b + tga_tail();
 }
 
 Bytes jpeg_file(const Picture& picture, bool cmyk)
@@ -129,26 +132,31 @@ Bytes jpeg_file(const Picture& picture, bool cmyk)
     return out;
 }
 
-Decoding decode(ImageLoader& loader, const Bytes& bytes)
+Decoding capture(const std::function<bool()>& body)
 {
     Decoding run;
-    FILE* file = tmpfile();
-    if (!file) abort();
-    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), file);
-    rewind(file);
-
     char* log = nullptr;
     size_t log_size = 0;
     FILE* saved = loader_log;
     loader_log = open_memstream(&log, &log_size);
     testing::internal::CaptureStderr();
-    run.recognised = loader.read_file(file, 7);
+    run.recognised = body();
     fflush(stderr);
     run.errors = testing::internal::GetCapturedStderr();
     fclose(loader_log);
     loader_log = saved;
     run.log.assign(log, log_size);
     free(log);
+    return run;
+}
+
+Decoding decode(ImageLoader& loader, const Bytes& bytes)
+{
+    FILE* file = tmpfile();
+    if (!file) abort();
+    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), file);
+    rewind(file);
+    Decoding run = capture([&] { return loader.read_file(file, 7); });
     fclose(file);
     return run;
 }

@@ -1,8 +1,8 @@
 // upload_test.cpp: load_texture and load_textures in a real GL context
-// (Mesa, headless): pictures of every format appear upright as the loader
-// decodes them, drawn as a full-screen card; the textures' formats and
-// filters; the log lines; and a file that gave no picture leaves its texture
-// without an image while the batch goes on.
+// (Mesa, headless): pictures of every format appear upright, drawn as a
+// full-screen card, in RGBA textures with linear filters; the log names each
+// file and texture; a file without a picture leaves its texture without an
+// image, and the batch goes on.
 #include "pictures.h"
 
 #include "demo/draw.h"
@@ -12,10 +12,10 @@
 #include <gtest/gtest.h>
 
 // Draws texture full screen and checks the centre of every texel against the
-// picture in path as the loader decodes it outside a texture. The picture's
-// sides divide 640 and 480, so each texel centre falls between two screen
-// pixels; linear filtering mixes in a little of the neighbours (up to 4
-// levels seen with Mesa), while a wrong row or channel layout is off by tens.
+// picture in path as the loader decodes it outside a texture. Its sides
+// divide 640 and 480, so each texel centre falls between two screen pixels;
+// linear filtering mixes in a little of the neighbours (up to 4 levels seen
+// with Mesa), while a wrong row or channel layout is off by tens.
 static void expect_on_screen(uint32_t texture, const std::string& path)
 {
     ImageLoader loader;
@@ -24,12 +24,11 @@ static void expect_on_screen(uint32_t texture, const std::string& path)
     draw_quad(0, 0, 640, 480, texture, 1, 0);
     Frame frame = read_frame();
     int wrong = 0;
-    unsigned channels = loader.bits_per_pixel / 8u;
     for (uint32_t y = 0; y < loader.height; y++)
         for (uint32_t x = 0; x < loader.width; x++) {
-            const uint8_t* px = loader.pixels + ((size_t)y * loader.width + x) * channels;
+            const uint8_t* px = loader.pixels + ((size_t)y * loader.width + x) * (loader.bits_per_pixel / 8u);
             Rgb seen = frame.at((unsigned)((x + 0.5) * 640 / loader.width), (unsigned)((y + 0.5) * 480 / loader.height));
-            if (!near(seen, Rgb{px[0], px[1], px[2]}, 8)) wrong++;
+            wrong += !near(seen, Rgb{px[0], px[1], px[2]}, 8);
         }
     EXPECT_EQ(wrong, 0) << path;
 }
@@ -47,21 +46,18 @@ TEST(Upload, PicturesOfAnyWidthAppearUpright)
 {
     // 10 x 3 = 30 bytes a row: sheared under GL's default 4-byte alignment.
     Picture odd = pattern_picture(10, 6);
+    std::string suite = std::string(OARGALA_TEST_DATA) + "/pngsuite/png/";
     std::vector<std::string> paths = {
-        scratch_file("odd.bmp", bmp_file(odd)), scratch_file("odd.tga", tga_file(odd, {true, 0, 0, 24, true})),
-        scratch_file("rgba.tga", tga_file(pattern_picture(8, 5, 4))), scratch_file("odd.jpg", jpeg_file(odd)),
-        std::string(OARGALA_TEST_DATA) + "/pngsuite/png/basn2c08.png",   // 32 x 32 RGB
-        std::string(OARGALA_TEST_DATA) + "/pngsuite/png/basn6a08.png",   // RGBA
-        std::string(OARGALA_TEST_DATA) + "/pngsuite/png/basi2c08.png",   // interlaced
+        scratch_file("odd.bmp", bmp_file(odd)), scratch_file("odd.tga", tga_file(odd, {true})),
+        scratch_file("odd.jpg", jpeg_file(odd)), scratch_file("rgba.tga", tga_file(pattern_picture(8, 5, 4))),
+        suite + "basn2c08.png", suite + "basn6a08.png", suite + "basi2c08.png",   // RGB, RGBA, interlaced
     };
     run_in_window([&] {
-        FILE* saved = loader_log;
-        loader_log = nullptr;
         GLuint names[7];
         glGenTextures(7, names);
         ImageLoader loader;
-        for (size_t i = 0; i < paths.size(); i++) loader.load_texture(names[i], paths[i].c_str(), (int)i);
-        loader_log = saved;
+        for (size_t i = 0; i < paths.size(); i++)
+            capture([&] { loader.load_texture(names[i], paths[i].c_str(), (int)i); return true; });
         EXPECT_EQ(loader.pixels, nullptr);   // handed to GL and released
         for (size_t i = 0; i < paths.size(); i++) {
             expect_on_screen(names[i], paths[i]);
@@ -70,19 +66,18 @@ TEST(Upload, PicturesOfAnyWidthAppearUpright)
             EXPECT_EQ(parameter(names[i], GL_TEXTURE_MAG_FILTER), GL_LINEAR);
         }
         // A 24-bit picture is kept as RGBA (the driver's own layout), opaque throughout.
-        for (int i : {0, 1, 3, 4}) {
-            size_t count = (size_t)parameter(names[i], GL_TEXTURE_WIDTH, true) * parameter(names[i], GL_TEXTURE_HEIGHT, true);
-            std::vector<uint8_t> texels(count * 4);
-            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-            for (size_t t = 0; t < count; t++) ASSERT_EQ(texels[t * 4 + 3], 255) << paths[i] << " texel " << t;
+        for (int i : {0, 1, 2, 4}) {
+            size_t texels = (size_t)parameter(names[i], GL_TEXTURE_WIDTH, true) * parameter(names[i], GL_TEXTURE_HEIGHT, true);
+            std::vector<uint8_t> rgba(texels * 4);
+            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+            for (size_t t = 0; t < texels; t++) ASSERT_EQ(rgba[t * 4 + 3], 255) << paths[i] << " texel " << t;
         }
     });
 }
 
 TEST(Upload, BatchGoesOnPastFilesWithoutAPicture)
 {
-    std::string good = scratch_file("good.bmp", bmp_file(pattern_picture(4, 4)));
-    std::string missing = scratch_dir() + "/missing.png";
+    std::string good = scratch_file("good.bmp", bmp_file(pattern_picture(4, 4))), missing = scratch_dir() + "/missing";
     std::string unknown = scratch_file("unknown.dat", Bytes(40, 7));
     std::string eight = scratch_file("eight.bmp", bmp_file(pattern_picture(4, 4), {false, 40, 0, 8, 0}));
     Bytes broken = data_file("pngsuite/png/basn2c08.png");
@@ -90,29 +85,22 @@ TEST(Upload, BatchGoesOnPastFilesWithoutAPicture)
     std::string corrupt = scratch_file("corrupt.png", broken);
     std::string last = scratch_file("last.tga", tga_file(pattern_picture(5, 3)));
     run_in_window([&] {
-        char* text = nullptr;
-        size_t size = 0;
-        FILE* saved = loader_log;
-        loader_log = open_memstream(&text, &size);
         GLuint names[6];
         glGenTextures(6, names);
         ImageLoader loader;
-        loader.load_textures(names, 0);
-        testing::internal::CaptureStderr();
-        loader.load_textures(names, 6, good.c_str(), missing.c_str(), unknown.c_str(), eight.c_str(), corrupt.c_str(),
-                             last.c_str());
-        std::string errors = testing::internal::GetCapturedStderr();
-        fclose(loader_log);
-        loader_log = saved;
-        std::string log(text, size);
-        free(text);
-
-        EXPECT_EQ(errors.find("(tolm) Load: Could not open file: " + missing + "\nlibpng error: IDAT: "), 0u) << errors;
+        Decoding run = capture([&] {
+            loader.load_textures(names, 0);
+            loader.load_textures(names, 6, good.c_str(), missing.c_str(), unknown.c_str(), eight.c_str(),
+                                 corrupt.c_str(), last.c_str());
+            return true;
+        });
+        std::string box = "(tolm) Load: Could not open file: " + missing + "\n";
+        EXPECT_EQ(run.errors.find(box + "libpng error: IDAT: "), 0u) << run.errors;
         // The log names the GL texture, not the position in the batch.
         auto loading = [&](const std::string& path, int i) {
             return "(tolm) loading file: " + path + " into texture " + std::to_string(names[i]) + "\n";
         };
-        EXPECT_EQ(log, loading(good, 0) + "(bmp) filesize: 102, width: 4, height: 4, bpp: 24\n" + loading(missing, 1) +
+        EXPECT_EQ(run.log, loading(good, 0) + "(bmp) filesize: 102, width: 4, height: 4, bpp: 24\n" + loading(missing, 1) +
                            "(tolm) sorry, couldnt open " + missing + "!\n" + loading(unknown, 2) + loading(eight, 3) +
                            "(bmp) filesize: 102, width: 4, height: 4, bpp: 8\n"
                            "(bmp) format not supported, bpp: 8, compression: 0\n" +
@@ -123,8 +111,7 @@ TEST(Upload, BatchGoesOnPastFilesWithoutAPicture)
         expect_on_screen(names[5], last);
         // No GL call at all for the two files that were not read.
         for (int i : {1, 2}) EXPECT_EQ(parameter(names[i], GL_TEXTURE_MIN_FILTER), GL_NEAREST_MIPMAP_LINEAR);
-        // Recognised but without a picture: filters and no image (drawn plain
-        // white), not the 4 x 4 picture before.
+        // Read without a picture: filters and no image (drawn plain white), not the 4 x 4 before.
         for (int i : {3, 4}) {
             EXPECT_EQ(parameter(names[i], GL_TEXTURE_WIDTH, true), 0);
             EXPECT_EQ(parameter(names[i], GL_TEXTURE_MIN_FILTER), GL_LINEAR);
