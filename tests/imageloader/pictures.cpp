@@ -61,7 +61,8 @@ Bytes bmp_file(const Picture& picture, const BmpOptions& options)
     put(b, 30, options.compression, 4);
     for (uint32_t r = 0; r < picture.height; r++) {
         const uint8_t* px = picture.pixel(0, options.top_down ? r : picture.height - 1 - r);
-        for (uint32_t x = 0; x < picture.width * 3; x += 3) std::reverse_copy(px + x, px + x + 3, &b[offset + r * stride + x]);
+        for (uint32_t x = 0; x < picture.width * 3; x += 3)
+            std::reverse_copy(px + x, px + x + 3, &b[offset + r * stride + x]);   // blue, green, red
     }
     return b;
 }
@@ -161,17 +162,13 @@ Decoding decode(ImageLoader& loader, const Bytes& bytes)
     return run;
 }
 
+static char scratch[] = "/tmp/oargala-loader-test-XXXXXX";
+
 std::string scratch_dir()
 {
-    static std::string dir;
-    if (dir.empty()) {
-        char name[] = "/tmp/oargala-loader-test-XXXXXX";
-        if (!mkdtemp(name)) abort();
-        dir = name;
-        // Removed at exit, with whatever the tests left in it.
-        atexit([] { std::string command = "rm -rf '" + dir + "'"; (void)!system(command.c_str()); });
-    }
-    return dir;
+    static bool made = mkdtemp(scratch) && !atexit([] { (void)!system((std::string("rm -rf ") + scratch).c_str()); });
+    if (!made) abort();
+    return scratch;
 }
 
 std::string scratch_file(const std::string& name, const Bytes& bytes)

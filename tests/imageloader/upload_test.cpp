@@ -1,8 +1,7 @@
-// upload_test.cpp: load_texture and load_textures in a real GL context
-// (Mesa, headless): pictures of every format appear upright, drawn as a
-// full-screen card, in RGBA textures with linear filters; the log names each
-// file and texture; a file without a picture leaves its texture without an
-// image, and the batch goes on.
+// upload_test.cpp: load_texture and load_textures in a real GL context (Mesa,
+// headless): pictures of every format appear upright in RGBA textures with
+// linear filters; the log names file and texture; a file without a picture
+// leaves its texture without an image, and the batch goes on.
 #include "pictures.h"
 
 #include "demo/draw.h"
@@ -11,11 +10,10 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-// Draws texture full screen and checks the centre of every texel against the
-// picture in path as the loader decodes it outside a texture. Its sides
-// divide 640 and 480, so each texel centre falls between two screen pixels;
-// linear filtering mixes in a little of the neighbours (up to 4 levels seen
-// with Mesa), while a wrong row or channel layout is off by tens.
+// Draws texture full screen and checks each texel's centre against the picture
+// in path as the loader decodes it outside a texture. Its sides divide 640 and
+// 480: linear filtering mixes in a few levels of the neighbours, a wrong row
+// or channel layout is off by tens.
 static void expect_on_screen(uint32_t texture, const std::string& path)
 {
     ImageLoader loader;
@@ -27,8 +25,8 @@ static void expect_on_screen(uint32_t texture, const std::string& path)
     for (uint32_t y = 0; y < loader.height; y++)
         for (uint32_t x = 0; x < loader.width; x++) {
             const uint8_t* px = loader.pixels + ((size_t)y * loader.width + x) * (loader.bits_per_pixel / 8u);
-            Rgb seen = frame.at((unsigned)((x + 0.5) * 640 / loader.width), (unsigned)((y + 0.5) * 480 / loader.height));
-            wrong += !near(seen, Rgb{px[0], px[1], px[2]}, 8);
+            Rgb at = frame.at((unsigned)((x + 0.5) * 640 / loader.width), (unsigned)((y + 0.5) * 480 / loader.height));
+            wrong += !near(at, Rgb{px[0], px[1], px[2]}, 8);
         }
     EXPECT_EQ(wrong, 0) << path;
 }
@@ -67,17 +65,18 @@ TEST(Upload, PicturesOfAnyWidthAppearUpright)
         }
         // A 24-bit picture is kept as RGBA (the driver's own layout), opaque throughout.
         for (int i : {0, 1, 2, 4}) {
-            size_t texels = (size_t)parameter(names[i], GL_TEXTURE_WIDTH, true) * parameter(names[i], GL_TEXTURE_HEIGHT, true);
-            std::vector<uint8_t> rgba(texels * 4);
-            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-            for (size_t t = 0; t < texels; t++) ASSERT_EQ(rgba[t * 4 + 3], 255) << paths[i] << " texel " << t;
+            GLint width = parameter(names[i], GL_TEXTURE_WIDTH, true);
+            std::vector<uint8_t> rgba((size_t)width * parameter(names[i], GL_TEXTURE_HEIGHT, true) * 4);
+            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());   // bound by parameter()
+            for (size_t t = 3; t < rgba.size(); t += 4) ASSERT_EQ(rgba[t], 255) << paths[i] << " texel " << t / 4;
         }
     });
 }
 
 TEST(Upload, BatchGoesOnPastFilesWithoutAPicture)
 {
-    std::string good = scratch_file("good.bmp", bmp_file(pattern_picture(4, 4))), missing = scratch_dir() + "/missing";
+    std::string good = scratch_file("good.bmp", bmp_file(pattern_picture(4, 4)));
+    std::string missing = scratch_dir() + "/missing";
     std::string unknown = scratch_file("unknown.dat", Bytes(40, 7));
     std::string eight = scratch_file("eight.bmp", bmp_file(pattern_picture(4, 4), {false, 40, 0, 8, 0}));
     Bytes broken = data_file("pngsuite/png/basn2c08.png");
@@ -100,24 +99,20 @@ TEST(Upload, BatchGoesOnPastFilesWithoutAPicture)
         auto loading = [&](const std::string& path, int i) {
             return "(tolm) loading file: " + path + " into texture " + std::to_string(names[i]) + "\n";
         };
-        EXPECT_EQ(run.log, loading(good, 0) + "(bmp) filesize: 102, width: 4, height: 4, bpp: 24\n" + loading(missing, 1) +
-                           "(tolm) sorry, couldnt open " + missing + "!\n" + loading(unknown, 2) + loading(eight, 3) +
+        EXPECT_EQ(run.log, loading(good, 0) + "(bmp) filesize: 102, width: 4, height: 4, bpp: 24\n" +
+                           loading(missing, 1) + "(tolm) sorry, couldnt open " + missing + "!\n" +
+                           loading(unknown, 2) + loading(eight, 3) +
                            "(bmp) filesize: 102, width: 4, height: 4, bpp: 8\n"
-                           "(bmp) format not supported, bpp: 8, compression: 0\n" +
-                           loading(corrupt, 4) + "(png) width: 32, height: 32, bpp: 24\n" + loading(last, 5) +
+                           "(bmp) format not supported, bpp: 8, compression: 0\n" + loading(corrupt, 4) +
+                           "(png) width: 32, height: 32, bpp: 24\n" + loading(last, 5) +
                            "(tga) width: 5, height: 3, bpp: 24\n");
         EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
         expect_on_screen(names[0], good);
         expect_on_screen(names[5], last);
-        // No GL call at all for the two files that were not read.
-        for (int i : {1, 2}) EXPECT_EQ(parameter(names[i], GL_TEXTURE_MIN_FILTER), GL_NEAREST_MIPMAP_LINEAR);
-        // Read without a picture: filters and no image (drawn plain white), not the 4 x 4 before.
+        // Read without a picture: filters and no image, not the 4 x 4 before.
         for (int i : {3, 4}) {
             EXPECT_EQ(parameter(names[i], GL_TEXTURE_WIDTH, true), 0);
             EXPECT_EQ(parameter(names[i], GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-            draw_quad(0, 0, 640, 480, names[i], 1, 0);
-            EXPECT_TRUE(near(read_frame().at(320, 240), Rgb{255, 255, 255}));
         }
     });
 }
