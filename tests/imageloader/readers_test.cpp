@@ -177,8 +177,9 @@ TEST(Readers, FilesCutAtManyLengths)
         const char* name;
         Bytes file;
         int tga;   // 1, 2: a tail after the cut names it as the extension area, the developer directory
+        size_t fill = 0;   // bytes after the last pixel
     } cases[] = {
-        {"bmp", bmp_file(pattern_picture(13, 7)), 0},
+        {"bmp", bmp_file(pattern_picture(13, 7)), 0, 1},
         {"tga", tga_file(pattern_picture(13, 7, 4)), 1},
         {"tga rle", data_file("pictures/photo-rle-top.tga"), 2},
         {"jpeg", data_file("pictures/photo-444.jpg"), 0},
@@ -202,6 +203,7 @@ TEST(Readers, FilesCutAtManyLengths)
         for (size_t length = 0; length < size; length += (length < 64 || length + step >= size ? 1 : step)) {
             SCOPED_TRACE(std::string(c.name) + " cut at " + std::to_string(length) + " of " + std::to_string(size));
             Decoding run = decode(loader, with_tail(Bytes(c.file.begin(), c.file.begin() + (long)length)));
+            EXPECT_TRUE(length < size - c.fill || !loader.truncated) << "only fill bytes were missing";
             if (!run.recognised) {
                 EXPECT_EQ(run.log, "");   // too short to be told apart from any other file
                 EXPECT_EQ(loader.pixels, nullptr);

@@ -1,7 +1,6 @@
-// upload_test.cpp: load_texture and load_textures in a real GL context (Mesa,
-// headless): pictures of every format appear upright in RGBA textures with
-// linear filters; the log names file and texture; a file without a picture
-// leaves its texture without an image, and the batch goes on.
+// upload_test.cpp: load_texture(s) in a real GL context (Mesa, headless): every format appears upright
+// in RGBA textures with linear filters; the log names file and texture; a file without a picture leaves
+// its texture without an image, and the batch goes on.
 #include "pictures.h"
 
 #include "demo/draw.h"
@@ -109,7 +108,8 @@ TEST(Upload, BatchGoesOnPastFilesWithoutAPicture)
         EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
         expect_on_screen(names[0], good);
         expect_on_screen(names[5], last);
-        // Read without a picture: filters and no image, not the 4 x 4 before.
+        // Not read: no GL call at all. Read without a picture: filters and no image, not the 4 x 4 before.
+        for (int i : {1, 2}) EXPECT_EQ(parameter(names[i], GL_TEXTURE_MIN_FILTER), GL_NEAREST_MIPMAP_LINEAR);
         for (int i : {3, 4}) {
             EXPECT_EQ(parameter(names[i], GL_TEXTURE_WIDTH, true), 0);
             EXPECT_EQ(parameter(names[i], GL_TEXTURE_MIN_FILTER), GL_LINEAR);
