@@ -12,10 +12,7 @@
 
 static const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255}, black{0, 0, 0};
 
-struct Probe {
-    unsigned x, y;
-    Rgb want;
-};
+struct Probe { unsigned x, y; Rgb want; };
 
 static void expect_pixels(const char* what, const std::vector<Probe>& probes)
 {
@@ -57,27 +54,19 @@ TEST(DrawQuad, OverlayQuadLandsUprightTurnedOrMirrored)
     });
 }
 
-TEST(DrawQuad, LaterOverlayQuadCoversTheEarlierOne)
+TEST(DrawQuad, LaterOverlayCoversTheEarlierOneAndLeavesTheMatricesPerspectiveQuadInFront)
 {
     run_in_window([] {
         // With the window's depth test on: equal depths must pass.
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         draw_quad(0, 0, 640, 480, solid_texture(255, 0, 0), 1, 0);
-        draw_quad(100, 100, 200, 200, solid_texture(0, 255, 0), 1, 0);
-        expect_pixels("overlay on overlay", {{200, 200, green}, {50, 50, red}});
-    });
-}
-
-TEST(DrawQuad, OverlayKeepsTheCallersMatricesPerspectiveQuadStandsInFront)
-{
-    run_in_window([] {
-        uint32_t tex = solid_texture(0, 0, 255);
         glLoadIdentity();
         glTranslatef(0.0f, 0.0f, -5.0f);
         std::array<float, 16> model, projection, after;
         glGetFloatv(GL_MODELVIEW_MATRIX, model.data());
         glGetFloatv(GL_PROJECTION_MATRIX, projection.data());
-        draw_quad(10, 20, 30, 40, tex, 1, 45);
+        draw_quad(100, 100, 200, 200, solid_texture(0, 255, 0), 1, 45);
+        expect_pixels("overlay on overlay", {{200, 200, green}, {50, 50, red}});
         glGetFloatv(GL_MODELVIEW_MATRIX, after.data());
         EXPECT_EQ(after, model);
         glGetFloatv(GL_PROJECTION_MATRIX, after.data());
@@ -87,7 +76,7 @@ TEST(DrawQuad, OverlayKeepsTheCallersMatricesPerspectiveQuadStandsInFront)
         EXPECT_EQ(mode, GL_MODELVIEW);
         // A 2 x 2 quad on the view axis, 5 units in front.
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        draw_quad(-1, -1, 2, 2, tex, 0, 30);
+        draw_quad(-1, -1, 2, 2, solid_texture(0, 0, 255), 0, 30);
         expect_pixels("perspective quad", {{320, 240, blue}, {5, 5, black}, {634, 474, black}});
     });
 }

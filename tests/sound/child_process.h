@@ -36,15 +36,10 @@ struct TempDir {
     TempDir()
     {
         const char* base = getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/oargala-test-XXXXXX";
-        if (!mkdtemp(pattern.data())) abort();
-        path = pattern;
+        path = std::string(base && *base ? base : "/tmp") + "/oargala-test-XXXXXX";
+        if (!mkdtemp(path.data())) abort();
     }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
+    ~TempDir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     std::string operator/(const std::string& name) const { return path + "/" + name; }
@@ -69,11 +64,8 @@ inline ChildResult run_in_child(const std::function<void()>& body)
     }
     int wait_status = 0;
     while (waitpid(pid, &wait_status, 0) < 0) {}
-    ChildResult result;
-    result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-    result.out = read_text_file(out_path);
-    result.err = read_text_file(err_path);
-    return result;
+    return {WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status),
+            read_text_file(out_path), read_text_file(err_path)};
 }
 
 // Runs a program (argv[0] is its path) in cwd with extra environment variables.

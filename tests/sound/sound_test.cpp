@@ -14,21 +14,22 @@
 
 static const std::string tone = OARGALA_TEST_DATA "/sound/tone.mp3";
 
+// A call's outcome and the code it leaves.
+static void expect_code(bool as_wanted, int code, const std::string& what)
+{
+    EXPECT_TRUE(as_wanted) << what;
+    EXPECT_EQ(sound_get_error(), code) << what;
+}
+
 // The codes a backend gives before init, for a second init, for files that
 // are not there or not music and for bad arguments. Returns the tone's stream.
 static SoundStream* expect_codes(const TempDir& dir)
 {
-    EXPECT_EQ(sound_stream_open_file(tone.c_str(), 0x51, 0), nullptr);
-    EXPECT_EQ(sound_get_error(), 2);
-    EXPECT_EQ(sound_stream_play(SOUND_FREE_CHANNEL, nullptr), -1);
-    EXPECT_EQ(sound_get_error(), 2);
-    EXPECT_FALSE(sound_init(0, 32, 2));
-    EXPECT_EQ(sound_get_error(), 14);
-    EXPECT_TRUE(sound_init(44100, 32, 2));
-    EXPECT_EQ(sound_get_error(), 0);
-    EXPECT_FALSE(sound_init(44100, 32, 2));
-    EXPECT_EQ(sound_get_error(), 1);
-
+    expect_code(!sound_stream_open_file(tone.c_str(), 0x51, 0), 2, "open before init");
+    expect_code(sound_stream_play(SOUND_FREE_CHANNEL, nullptr) == -1, 2, "play before init");
+    expect_code(!sound_init(0, 32, 2), 14, "init at 0 Hz");
+    expect_code(sound_init(44100, 32, 2), 0, "init");
+    expect_code(!sound_init(44100, 32, 2), 1, "init again");
     std::ofstream(dir / "text.mp3") << "this is a text file, not an MPEG audio stream\n";
     std::ofstream(dir / "empty.mp3").flush();
     const struct {
@@ -39,14 +40,11 @@ static SoundStream* expect_codes(const TempDir& dir)
     SoundStream* stream = nullptr;
     for (const auto& file : files) {
         stream = sound_stream_open_file(file.path.c_str(), 0x51, 0);
-        EXPECT_EQ(stream != nullptr, file.code == 0) << file.path;
-        EXPECT_EQ(sound_get_error(), file.code) << file.path;
+        expect_code((stream != nullptr) == (file.code == 0), file.code, "open " + file.path);
     }
     // Playing no stream (what the show does after a failed open), or on no channel.
-    EXPECT_EQ(sound_stream_play(SOUND_FREE_CHANNEL, nullptr), -1);
-    EXPECT_EQ(sound_get_error(), 14);
-    EXPECT_EQ(sound_stream_play(-2, stream), -1);
-    EXPECT_EQ(sound_get_error(), 14);
+    expect_code(sound_stream_play(SOUND_FREE_CHANNEL, nullptr) == -1, 14, "play no stream");
+    expect_code(sound_stream_play(-2, stream) == -1, 14, "play on channel -2");
     return stream;
 }
 
@@ -62,8 +60,7 @@ TEST(SoundLayer, RecordingBackendCodesAndThePlayItNotes)
         uint32_t at = 0;
         const char* path = nullptr;
         EXPECT_FALSE(sound_recorded_play(&at, &path));
-        EXPECT_EQ(sound_stream_play(SOUND_FREE_CHANNEL, stream), 0);
-        EXPECT_EQ(sound_get_error(), 0);
+        expect_code(sound_stream_play(SOUND_FREE_CHANNEL, stream) == 0, 0, "play");
         platform_headless_set_clocks(99999, 0, 0);
         ASSERT_TRUE(sound_recorded_play(&at, &path));
         EXPECT_EQ(at, 12345u);
@@ -76,16 +73,13 @@ TEST(SoundLayer, NoOutputDevice)
     // SDL does not fall back from a driver that cannot open a device.
     EXPECT_IN_CHILD([] {
         setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-        EXPECT_FALSE(sound_init(44100, 32, 2));
-        EXPECT_EQ(sound_get_error(), 3);
+        expect_code(!sound_init(44100, 32, 2), 3, "init");
         // Told once: the stream still opens and plays, into nothing.
         SoundStream* stream = sound_stream_open_file(tone.c_str(), 0x51, 0);
-        ASSERT_NE(stream, nullptr);
-        EXPECT_EQ(sound_get_error(), 0);
-        EXPECT_EQ(sound_stream_play(SOUND_FREE_CHANNEL, stream), 0);
+        expect_code(stream != nullptr, 0, "open");
+        expect_code(sound_stream_play(SOUND_FREE_CHANNEL, stream) == 0, 0, "play");
         sound_stream_close(stream);
-        EXPECT_EQ(sound_stream_open_file("no-such-file.mp3", 0x51, 0), nullptr);
-        EXPECT_EQ(sound_get_error(), 9);
+        expect_code(!sound_stream_open_file("no-such-file.mp3", 0x51, 0), 9, "open a missing file");
     });
 }
 
@@ -113,13 +107,10 @@ TEST(SoundLayer, MixerCodesAndTheToneHeardOnce)
     ASSERT_GE(bytes.size(), wanted);
     std::vector<int16_t> samples(bytes.size() / 2);
     memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    // The tone is where the output is not silent: once, about 4 s long.
-    size_t first = samples.size(), last = 0;
-    for (size_t i = 0; i < samples.size(); i++)
-        if (abs(samples[i]) > 64) {
-            first = std::min(first, i);
-            last = i;
-        }
-    ASSERT_LT(first, samples.size()) << "the written audio is silent";
-    EXPECT_NEAR((double)(last - first) / 2 / 44100, 4.0, 0.2);   // at the right speed
+    // The tone is where the output is not silent: once, about 4 s long (so at the right speed).
+    auto loud = [](int16_t sample) { return abs(sample) > 64; };
+    auto first = std::find_if(samples.begin(), samples.end(), loud);
+    ASSERT_NE(first, samples.end()) << "the written audio is silent";
+    auto last = std::find_if(samples.rbegin(), samples.rend(), loud).base();
+    EXPECT_NEAR((last - first) / 2.0 / 44100, 4.0, 0.2);
 }

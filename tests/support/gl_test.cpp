@@ -23,7 +23,7 @@ void run_in_window(const std::function<void()>& body, unsigned surface_w, unsign
         pending_body();
         platform_headless_push_event({PLATFORM_EVENT_CLOSE, 0});
     };
-    // Should the close request not end the loop, the first frame does.
+    // Should the close request not end the loop, the first frame does, not a hang.
     window.frame_callback = [](const char*) { running = 0; };
     window.run();
     demo_window = nullptr;
@@ -38,10 +38,7 @@ Rgb Frame::at(unsigned x, unsigned y) const
 
 Frame read_frame(unsigned width, unsigned height)
 {
-    Frame frame;
-    frame.width = width;
-    frame.height = height;
-    frame.rgb.resize((size_t)width * height * 3);
+    Frame frame{width, height, std::vector<uint8_t>((size_t)width * height * 3)};
     glFinish();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, (GLsizei)width, (GLsizei)height, GL_RGB, GL_UNSIGNED_BYTE, frame.rgb.data());
