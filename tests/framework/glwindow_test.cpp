@@ -13,43 +13,30 @@ namespace {
 
 const char* const decorated = "(pelmatox - Oar Gala (BUY V1@GRA)) -- [640x480^32^16]";
 
-struct Seen {
-    std::string init_title;
-    std::vector<std::string> titles;   // the window's title at each frame
-};
-Seen seen;
-void (*on_init)() = nullptr;
-void (*on_frame)(int frame) = nullptr;
+std::string init_title;
+std::vector<std::string> titles;   // the window's title at each frame
+void (*hook)(int frame);           // called with 0 by the init callback, then with each frame's number
 
-void select_headless()
+// Runs a GlWindow until the events pushed by hook end it; a loop that ignores
+// them is stopped at 100 frames, so the test fails at once. Returns the frames.
+size_t run_window(int32_t full)
 {
     const char* why = nullptr;
-    ASSERT_TRUE(platform_select(PLATFORM_BACKEND_HEADLESS, &why));
-}
-
-// Runs a GlWindow until the events pushed by on_init or on_frame end it; a
-// loop that ignores them is stopped at 100 frames, so the test fails at once.
-Seen run_window(int32_t full)
-{
-    select_headless();
-    seen = Seen();
+    EXPECT_TRUE(platform_select(PLATFORM_BACKEND_HEADLESS, &why));
+    titles.clear();
     running = 1;
     GlWindow window(640, 480, 32, 16, full, "pelmatox - Oar Gala (BUY V1@GRA)", "");
-    demo_window = &window;
     window.init_callback = [](const char* title) {
-        seen.init_title = title;
-        if (on_init) on_init();
+        init_title = title;
+        hook(0);
     };
     window.frame_callback = [](const char*) {
-        seen.titles.push_back(platform_headless_window_title());
-        if (on_frame) on_frame((int)seen.titles.size());
-        if (seen.titles.size() == 100) running = 0;
+        titles.push_back(platform_headless_window_title());
+        hook((int)titles.size());
+        if (titles.size() == 100) running = 0;
     };
     window.run();
-    demo_window = nullptr;
-    on_init = nullptr;
-    on_frame = nullptr;
-    return seen;
+    return titles.size();
 }
 
 void push(PlatformEventKind kind, unsigned key = 0) { platform_headless_push_event({kind, key}); }
@@ -58,13 +45,14 @@ void push(PlatformEventKind kind, unsigned key = 0) { platform_headless_push_eve
 
 TEST(FrameTimer, DeltaStaysWithinZeroAndOneAndTheRateIsTrue)
 {
-    select_headless();
-    const int64_t start = 987654321000, mhz = 1000000;
-    platform_headless_set_clocks(0, start, mhz);
+    const char* why = nullptr;
+    ASSERT_TRUE(platform_select(PLATFORM_BACKEND_HEADLESS, &why));
+    int64_t now = 987654321000;
+    platform_headless_set_clocks(0, now, 1000000);
     GlWindow window(640, 480, 32, 16, 0, "timer", "");
     window.start_timer();
     const struct {
-        int64_t ticks;
+        int64_t ticks;   // of a 1 MHz counter
         double delta, fps;
     } steps[] = {
         {250000, 0.25, 4.0},                 // the first interval: since start_timer, not since boot
@@ -74,10 +62,8 @@ TEST(FrameTimer, DeltaStaysWithinZeroAndOneAndTheRateIsTrue)
         {-5, 1e-8, -200000.0},               // backwards: 0.01 us
         {0, 1e-8, -200000.0},                // no tick: the last interval and rate again
     };
-    int64_t now = start;
     for (const auto& step : steps) {
-        now += step.ticks;
-        platform_headless_set_clocks(0, now, mhz);
+        platform_headless_set_clocks(0, now += step.ticks, 1000000);
         double fps = window.update_timer(&window.FrameDelta);
         EXPECT_DOUBLE_EQ(window.FrameDelta, step.delta) << "step of " << step.ticks;
         EXPECT_DOUBLE_EQ(fps, step.fps) << "step of " << step.ticks;
@@ -89,17 +75,16 @@ TEST(GlWindow, WindowedTitleShowsTheRateFullScreenTitleNeverChanges)
     for (int32_t full : {0, 1}) {
         SCOPED_TRACE(full ? "full screen" : "windowed");
         // 15 ticks per second, 2 ticks a frame: 7.5 frames per second.
-        platform_headless_set_clocks(0, 1000, 15);
-        on_frame = [](int frame) {
+        hook = [](int frame) {
             platform_headless_set_clocks(0, 1000 + 2 * frame, 15);
             if (frame == 3) push(PLATFORM_EVENT_CLOSE);
         };
-        Seen run = run_window(full);
-        EXPECT_EQ(run.init_title, decorated);
-        ASSERT_EQ(run.titles.size(), 3u);
-        EXPECT_EQ(run.titles[0], decorated);   // the rate is written after each frame
+        platform_headless_set_clocks(0, 1000, 15);
+        ASSERT_EQ(run_window(full), 3u);
+        EXPECT_EQ(init_title, decorated);
+        EXPECT_EQ(titles[0], decorated);   // the rate is written after each frame
         std::string shown = full ? decorated : std::string(decorated) + " [fps:  7.50]";
-        EXPECT_EQ(run.titles[2], shown);
+        EXPECT_EQ(titles[2], shown);
         EXPECT_EQ(platform_headless_window_title(), shown);
     }
 }
@@ -116,16 +101,15 @@ TEST(GlWindow, EscapeAndCloseEndTheLoopOtherEventsAreSwallowed)
                 {"a waiting close request", {PLATFORM_EVENT_CLOSE, 0}, 0}};
     static const auto* row = rows;
     for (row = rows; row != std::end(rows); row++) {
-        on_init = [] {
-            push(PLATFORM_EVENT_KEY_DOWN, 'A');
-            push(PLATFORM_EVENT_KEY_UP, 'A');
-            push(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_ESCAPE + 256);
-            push(PLATFORM_EVENT_OTHER, PLATFORM_KEY_ESCAPE);
-            if (row->at_frame == 0) platform_headless_push_event(row->end);
-        };
-        on_frame = [](int frame) {
+        hook = [](int frame) {
+            if (frame == 0) {
+                push(PLATFORM_EVENT_KEY_DOWN, 'A');
+                push(PLATFORM_EVENT_KEY_UP, 'A');
+                push(PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_ESCAPE + 256);
+                push(PLATFORM_EVENT_OTHER, PLATFORM_KEY_ESCAPE);
+            }
             if (frame == row->at_frame) platform_headless_push_event(row->end);
         };
-        EXPECT_EQ(run_window(0).titles.size(), (size_t)row->at_frame) << row->what;
+        EXPECT_EQ(run_window(0), (size_t)row->at_frame) << row->what;
     }
 }
