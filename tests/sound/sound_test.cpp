@@ -68,25 +68,22 @@ TEST(SoundLayer, RecordingBackendCodesAndThePlayItNotes)
     });
 }
 
-TEST(SoundLayer, NoOutputDevice)
+TEST(SoundLayer, NoOutputDeviceIsToldOnceThenTheStreamPlaysIntoNothing)
 {
-    // SDL does not fall back from a driver that cannot open a device.
     EXPECT_IN_CHILD([] {
-        setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+        setenv("SDL_AUDIODRIVER", "no-such-driver", 1);   // SDL does not fall back from it
         expect_code(!sound_init(44100, 32, 2), 3, "init");
-        // Told once: the stream still opens and plays, into nothing.
         SoundStream* stream = sound_stream_open_file(tone.c_str(), 0x51, 0);
         expect_code(stream != nullptr, 0, "open");
         expect_code(sound_stream_play(SOUND_FREE_CHANNEL, stream) == 0, 0, "play");
-        sound_stream_close(stream);
         expect_code(!sound_stream_open_file("no-such-file.mp3", 0x51, 0), 9, "open a missing file");
     });
 }
 
 TEST(SoundLayer, MixerCodesAndTheToneHeardOnce)
 {
-    // SDL's disk driver writes what would reach the sound card to a file; a
-    // short delay per buffer lets it run faster than real time.
+    // SDL's disk driver writes what would reach the sound card to a file, with
+    // a short delay per buffer: faster than real time.
     TempDir dir;
     std::string audio = dir / "audio.raw";
     const size_t wanted = 12 * 44100 * 4;   // three times the tone's length, 16-bit stereo
@@ -95,10 +92,8 @@ TEST(SoundLayer, MixerCodesAndTheToneHeardOnce)
         setenv("SDL_DISKAUDIOFILE", audio.c_str(), 1);
         setenv("SDL_DISKAUDIODELAY", "5", 1);
         EXPECT_EQ(sound_stream_play(SOUND_FREE_CHANNEL, expect_codes(dir)), 0);
-        if (::testing::Test::HasFailure()) return;
-        // Nothing more is called: the music goes on by itself.
-        std::error_code ignored;
-        for (int i = 0; i < 60000 && std::filesystem::file_size(audio, ignored) < wanted; i++) {
+        std::error_code ignored;   // nothing more is called: the music goes on by itself
+        for (int i = 0; i < 60000 && !HasFailure() && std::filesystem::file_size(audio, ignored) < wanted; i++) {
             timespec pause = {0, 10 * 1000 * 1000};
             nanosleep(&pause, nullptr);
         }

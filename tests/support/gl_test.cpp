@@ -30,12 +30,6 @@ void run_in_window(const std::function<void()>& body, unsigned surface_w, unsign
     platform_headless_set_surface_size(0, 0);
 }
 
-Rgb Frame::at(unsigned x, unsigned y) const
-{
-    size_t i = ((size_t)y * width + x) * 3;
-    return {rgb[i], rgb[i + 1], rgb[i + 2]};
-}
-
 Frame read_frame(unsigned width, unsigned height)
 {
     Frame frame{width, height, std::vector<uint8_t>((size_t)width * height * 3)};

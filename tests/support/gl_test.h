@@ -6,19 +6,17 @@
 #include <functional>
 #include <vector>
 
-struct Rgb {
-    int r, g, b;
-};
+struct Rgb { int r, g, b; };
 
 struct Frame {
     unsigned width = 0, height = 0;
     std::vector<uint8_t> rgb;   // bottom row first, as GL reads it
-    Rgb at(unsigned x, unsigned y) const;   // from the bottom-left corner
+    // (x, y) from the bottom-left corner.
+    Rgb at(unsigned x, unsigned y) const { auto p = rgb.begin() + (y * width + x) * 3; return {p[0], p[1], p[2]}; }
 };
 
-// Runs body as the init callback of a 640x480 windowed GlWindow (context
-// current, default state set), then ends the main loop. A surface other than
-// 640x480 with surface_w/h.
+// Runs body as the init callback of a 640x480 windowed GlWindow (context current,
+// default state set), then ends the main loop. Another surface size with surface_w/h.
 void run_in_window(const std::function<void()>& body, unsigned surface_w = 0, unsigned surface_h = 0);
 
 Frame read_frame(unsigned width = 640, unsigned height = 480);
