@@ -6,7 +6,6 @@
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
-
 #include <array>
 #include <vector>
 
@@ -27,11 +26,7 @@ static void expect_pixels(const char* what, const std::vector<Probe>& probes)
 TEST(DrawQuad, OverlayQuadLandsUprightOrTurned)
 {
     // The picture: red bottom-left, green bottom-right, blue top-left, white top-right.
-    const struct {
-        const char* what;
-        float x, y, w, h, angle;
-        std::vector<Probe> probes;
-    } rows[] = {
+    const struct { const char* what; float x, y, w, h, angle; std::vector<Probe> probes; } rows[] = {
         {"full screen, each quadrant ending at the middle", 0, 0, 640, 480, 0,
          {{0, 0, red}, {639, 0, green}, {0, 479, blue}, {639, 479, white},
           {319, 239, red}, {320, 239, green}, {319, 240, blue}, {320, 240, white}}},

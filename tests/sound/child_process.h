@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,9 +25,8 @@ struct ChildResult {
 
 inline std::string read_text_file(const std::string& path)
 {
-    std::stringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // A fresh directory under $TMPDIR (or /tmp), removed by the destructor.
@@ -40,7 +39,7 @@ struct TempDir {
         if (!mkdtemp(path.data())) abort();
     }
     ~TempDir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
-    TempDir(const TempDir&) = delete;
+    TempDir(const TempDir&) = delete;   // one owner removes it
     TempDir& operator=(const TempDir&) = delete;
     std::string operator/(const std::string& name) const { return path + "/" + name; }
 };

@@ -6,8 +6,6 @@
 
 #include <GL/gl.h>
 
-#include <cstdlib>
-
 static std::function<void()> pending_body;
 
 void run_in_window(const std::function<void()>& body, unsigned surface_w, unsigned surface_h)
@@ -33,7 +31,6 @@ void run_in_window(const std::function<void()>& body, unsigned surface_w, unsign
 Frame read_frame(unsigned width, unsigned height)
 {
     Frame frame{width, height, std::vector<uint8_t>((size_t)width * height * 3)};
-    glFinish();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, (GLsizei)width, (GLsizei)height, GL_RGB, GL_UNSIGNED_BYTE, frame.rgb.data());
     return frame;
@@ -61,9 +58,4 @@ uint32_t quadrant_texture(Rgb bottom_left, Rgb bottom_right, Rgb top_left, Rgb t
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     return name;
-}
-
-bool near(Rgb a, Rgb b, int tolerance)
-{
-    return abs(a.r - b.r) <= tolerance && abs(a.g - b.g) <= tolerance && abs(a.b - b.b) <= tolerance;
 }

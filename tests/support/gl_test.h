@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -10,8 +11,7 @@ struct Rgb { int r, g, b; };
 
 struct Frame {
     unsigned width = 0, height = 0;
-    std::vector<uint8_t> rgb;   // bottom row first, as GL reads it
-    // (x, y) from the bottom-left corner.
+    std::vector<uint8_t> rgb;   // bottom row first, as GL reads it: at(x, y) counts from the bottom-left
     Rgb at(unsigned x, unsigned y) const { auto p = rgb.begin() + (y * width + x) * 3; return {p[0], p[1], p[2]}; }
 };
 
@@ -25,4 +25,7 @@ Frame read_frame(unsigned width = 640, unsigned height = 480);
 uint32_t solid_texture(uint8_t r, uint8_t g, uint8_t b, unsigned size = 8);
 uint32_t quadrant_texture(Rgb bottom_left, Rgb bottom_right, Rgb top_left, Rgb top_right, unsigned size = 8);
 
-bool near(Rgb a, Rgb b, int tolerance = 2);
+inline bool near(Rgb a, Rgb b, int tolerance = 2)
+{
+    return abs(a.r - b.r) <= tolerance && abs(a.g - b.g) <= tolerance && abs(a.b - b.b) <= tolerance;
+}

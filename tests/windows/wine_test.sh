@@ -13,25 +13,24 @@ source "$SOURCE/tests/x11/lib.sh"
 export WINEPREFIX=$TMP/wineprefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree=;mshtml="
 trap 'end_program; wineserver -k 2>/dev/null; cleanup' EXIT
 
-# outcome COMMAND...: its exit code, standard output and error, CR LF made LF.
-outcome() { "$@" >"$TMP/o" 2>"$TMP/e"; echo "exit code $?"; cat "$TMP/o" && echo "-- standard error" && cat "$TMP/e"; }
-run_both() {   # NAME ARGS...: both builds from the release's folder, into $TMP/NAME.{linux,windows}
-    local name=$1
-    shift
-    (cd "$RELEASE" && outcome "$LINUX" "$@") >"$TMP/$name.linux"
-    (cd "$RELEASE" && outcome wine "$OARGALA_EXE" "$@") | tr -d '\r' >"$TMP/$name.windows"
-}
-same() { cmp -s "$1" "$2" || { diff "$1" "$2" | head -n 10 | sed 's/^/  /'; return 1; }; }
+outcome() (   # COMMAND...: from the release's folder, its exit code, output and errors, CR LF made LF
+    local o=$TMP/o$BASHPID e=$TMP/e$BASHPID
+    cd "$RELEASE" && "$@" >"$o" 2>"$e"
+    echo "exit code $?"
+    cat "$o" - "$e" <<<"-- standard error" | tr -d '\r'
+)
+same() { diff "$1" "$2" >"$TMP/diff" || { head -n 10 "$TMP/diff" | sed 's/^/  /'; return 1; }; }
 
 command_line() {
     echo "command line: output and exit codes as on Linux"
     local args
     for args in --version --help --no-such-option --decode "--capture out.mp4 --fps 0" --check-data; do
-        run_both cli $args   # split on purpose
-        expect "$args: same exit code, output and errors" same "$TMP/cli.linux" "$TMP/cli.windows"
+        # shellcheck disable=SC2086 # $args split on purpose
+        expect "$args: same exit code, output and errors" \
+            same <(outcome "$LINUX" $args) <(outcome wine "$OARGALA_EXE" $args)
     done
-    (cd "$RELEASE" && outcome wine "$OARGALA_EXE" --capture out.mp4) | tr -d '\r' >"$TMP/cli.windows"
-    expect "--capture OUT.mp4 is refused in one line, exit code 2" equals "$(cat "$TMP/cli.windows")" "exit code 2
+    expect "--capture OUT.mp4 is refused in one line, exit code 2" \
+        equals "$(outcome wine "$OARGALA_EXE" --capture out.mp4)" "exit code 2
 -- standard error
 oargala: video capture needs ffmpeg and is not in this release; pictures are (--capture DIR/)"
 }
@@ -43,9 +42,8 @@ decode_all() {
     mkdir -p "$out/linux" "$out/windows"
     exe=$(echo "Z:$OARGALA_EXE" | tr / '\\')
     while read -r path; do
-        i=$((i + 1))
-        (cd "$SOURCE" && "$LINUX" --decode "$path" "$out/linux/$i.pam" >"$out/linux/$i.out" 2>"$out/linux/$i.err"
-         echo $? >"$out/linux/$i.code")
+        w=$out/linux/$((++i))
+        (cd "$SOURCE" && "$LINUX" --decode "$path" "$w.pam" >"$w.out" 2>"$w.err"; echo $? >"$w.code")
         w=Z:$out/windows/$i   # the picture's path as on Linux: it shows in the log lines
         printf '"%s" --decode "%s" "%s.pam" > "%s.out" 2> "%s.err"\r\necho %%ERRORLEVEL%% > "%s.code"\r\n' \
             "$exe" "$path" "$w" "$w" "$w" "$w" >>"$out/run.bat"
@@ -58,15 +56,9 @@ decode_all() {
     expect "all $i pictures decode as on Linux" same <(diff -rq "$out/linux" "$out/windows") /dev/null
 }
 
-# "LARGEST COUNT": the largest difference of two same-sized files' bytes and how many differ.
-byte_difference() {
-    cmp -l "$1" "$2" | awk 'function oct(s,  v, i) { v = 0; for (i = 1; i <= length(s); i++) v = v * 8 + substr(s, i, 1); return v }
-        { d = oct($2) - oct($3); if (d < 0) d = -d; if (d > m) m = d; n++ } END { print m + 0, n + 0 }'
-}
-
 # Every scene but the title cards, whose stars come from the C runtime's rand()
 # (glibc and msvcrt differ; any sequence is right). The two runtimes' sin and
-# cos may differ by 1 in a few bytes.
+# cos may differ by 1 in a few bytes (cmp -l lists the differing bytes' values in octal).
 capture_frames() {
     echo "--capture DIR/: the frames match the Linux build's"
     local at=5,60,68,85,97,110,142,155 build frame bad=0 largest count
@@ -74,11 +66,14 @@ capture_frames() {
     (cd "$RELEASE" && wine "$OARGALA_EXE" --capture "$TMP/frames-windows/" --fps 10 --at $at >/dev/null 2>"$TMP/err")
     expect "the Windows build wrote 8 frames" equals "$(ls "$TMP/frames-windows" | wc -l)" 8
     for frame in "$TMP"/frames-linux/*.png; do
+        frame=${frame##*/}
         for build in linux windows; do
-            "$LINUX" --decode "$TMP/frames-$build/${frame##*/}" "$TMP/$build-${frame##*/}.pam" >/dev/null 2>&1
+            "$LINUX" --decode "$TMP/frames-$build/$frame" "$TMP/$build-$frame.pam" >/dev/null 2>&1
         done
-        read -r largest count < <(byte_difference "$TMP/linux-${frame##*/}.pam" "$TMP/windows-${frame##*/}.pam")
-        [ "$largest" -le 1 ] && [ "$count" -le 1000 ] || { bad=$((bad + 1)); note "${frame##*/}: $count bytes differ, by up to $largest"; }
+        read -r largest count < <(cmp -l "$TMP/linux-$frame.pam" "$TMP/windows-$frame.pam" | awk '
+            function oct(s,  v, i) { v = 0; for (i = 1; i <= length(s); i++) v = v * 8 + substr(s, i, 1); return v }
+            { d = oct($2) - oct($3); if (d < 0) d = -d; if (d > m) m = d; n++ } END { print m + 0, n + 0 }')
+        [ "$largest" -le 1 ] && [ "$count" -le 1000 ] || { bad=$((bad + 1)); note "$frame: $count bytes differ, by up to $largest"; }
     done
     expect "every frame matches the Linux build's within 1 in under 1000 bytes" equals "$bad" 0
 }
