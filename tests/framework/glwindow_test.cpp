@@ -59,6 +59,12 @@ TEST(FrameTimer, DeltaStaysWithinZeroAndOneAndTheRateIsTrue)
         EXPECT_DOUBLE_EQ(window.FrameDelta, step.delta) << "step of " << step.ticks;
         EXPECT_DOUBLE_EQ(fps, step.fps) << "step of " << step.ticks;
     }
+    // No counter at all: nothing moves, nothing is divided by zero.
+    platform_headless_set_clocks(0, now, 0);
+    window.start_timer();
+    platform_headless_set_clocks(0, now + 1000, 0);
+    EXPECT_DOUBLE_EQ(window.update_timer(&window.FrameDelta), -200000.0);
+    EXPECT_EQ(window.FrameDelta, 1e-8);
 }
 
 TEST(GlWindow, WindowedTitleShowsTheRateFullScreenTitleNeverChanges)

@@ -36,11 +36,6 @@ Frame read_frame(unsigned width, unsigned height)
     return frame;
 }
 
-uint32_t solid_texture(uint8_t r, uint8_t g, uint8_t b, unsigned size)
-{
-    return quadrant_texture({r, g, b}, {r, g, b}, {r, g, b}, {r, g, b}, size);
-}
-
 uint32_t quadrant_texture(Rgb bottom_left, Rgb bottom_right, Rgb top_left, Rgb top_right, unsigned size)
 {
     std::vector<uint8_t> rgb;

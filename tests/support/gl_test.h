@@ -22,8 +22,11 @@ void run_in_window(const std::function<void()>& body, unsigned surface_w = 0, un
 Frame read_frame(unsigned width = 640, unsigned height = 480);
 
 // A texture of one colour, or of four quadrants as seen upright. Returns the GL name.
-uint32_t solid_texture(uint8_t r, uint8_t g, uint8_t b, unsigned size = 8);
 uint32_t quadrant_texture(Rgb bottom_left, Rgb bottom_right, Rgb top_left, Rgb top_right, unsigned size = 8);
+inline uint32_t solid_texture(uint8_t r, uint8_t g, uint8_t b, unsigned size = 8)
+{
+    return quadrant_texture({r, g, b}, {r, g, b}, {r, g, b}, {r, g, b}, size);
+}
 
 inline bool near(Rgb a, Rgb b, int tolerance = 2)
 {

@@ -38,7 +38,7 @@ oargala: video capture needs ffmpeg and is not in this release; pictures are (--
 # Every picture from one batch file: one more process under the same wineserver each.
 decode_all() {
     echo "--decode: every test picture gives the same exit code, output and PAM"
-    local out=$TMP/decode i=0 path exe w start=$SECONDS
+    local out=$TMP/decode i=0 path exe w
     mkdir -p "$out/linux" "$out/windows"
     exe=$(echo "Z:$OARGALA_EXE" | tr / '\\')
     while read -r path; do
@@ -50,7 +50,6 @@ decode_all() {
     done < <(cd "$SOURCE" && find tests/data -type f ! -name '*.pam' ! -name '*.md' ! -name '*.py' ! -name '*.json' \
              ! -name 'LICENSE' ! -name '*README*' ! -name '*.mp3' | sort)
     (cd "$SOURCE" && wine cmd /c "Z:$(echo "$out/run.bat" | tr / '\\')" >/dev/null 2>&1)
-    note "$i pictures decoded under Wine in $((SECONDS - start)) s"
     sed -i 's/\r$//' "$out"/windows/*.out "$out"/windows/*.err
     sed -i 's/ *\r$//' "$out"/windows/*.code
     expect "all $i pictures decode as on Linux" same <(diff -rq "$out/linux" "$out/windows") /dev/null
