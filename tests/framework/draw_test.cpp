@@ -1,6 +1,5 @@
-// draw_test.cpp: draw_quad as a viewer sees it, on Mesa: where a quad lands,
-// which way up its picture is, which of two overlapping quads shows, and that
-// an overlay quad leaves the caller's matrices alone.
+// draw_test.cpp: draw_quad as a viewer sees it, on Mesa: where a quad lands, which way up its
+// picture is, which of two overlapping quads shows, and that an overlay leaves the matrices alone.
 #include "demo/draw.h"
 #include "tests/support/gl_test.h"
 
@@ -65,8 +64,7 @@ TEST(DrawQuad, LaterOverlayCoversTheEarlierOneAndLeavesTheMatricesPerspectiveQua
         GLint mode = 0;
         glGetIntegerv(GL_MATRIX_MODE, &mode);
         EXPECT_EQ(mode, GL_MODELVIEW);
-        // A 2 x 2 quad on the view axis, 5 units in front: 50 degrees of view make its half 103 pixels
-        // high, its side turned 30 degrees 119 pixels from its centre.
+        // 2 x 2, 5 units in front: 50 degrees of view put its side (turned 30 degrees) 119 pixels out.
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         draw_quad(-1, -1, 2, 2, solid_texture(0, 0, 255), 0, 30);
         expect_pixels("perspective quad", {{320, 240, blue}, {430, 240, blue}, {446, 240, black}, {5, 5, black}});

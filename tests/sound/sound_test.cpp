@@ -1,8 +1,6 @@
-// sound_test.cpp: the sound layer's error codes and what it plays, with real
-// SDL2_mixer (SDL's dummy and disk audio drivers stand in for a sound card).
-// Each case runs in a fresh process: the layer is initialised once per process.
+// sound_test.cpp: the sound layer's error codes and what it plays, with real SDL2_mixer (SDL's dummy and
+// disk audio drivers stand in for a sound card), each case in a fresh process: the layer initialises once.
 #include "child_process.h"
-
 #include "platform/platform.h"
 #include "sound/sound.h"
 
@@ -76,8 +74,7 @@ TEST(SoundLayer, NoOutputDeviceIsToldOnceThenTheStreamPlaysIntoNothing)
 
 TEST(SoundLayer, MixerCodesAndTheToneHeardOnce)
 {
-    // SDL's disk driver writes what would reach the sound card to a file, with
-    // a short delay per buffer: faster than real time.
+    // SDL's disk driver writes what would reach the sound card to a file, faster than real time.
     TempDir dir;
     std::string audio = dir / "audio.raw";
     const size_t wanted = 12 * 44100 * 4;   // three times the tone's length, 16-bit stereo

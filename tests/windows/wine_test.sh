@@ -134,9 +134,8 @@ full_screen() {
 }
 
 start_server xorg
-mkdir -p "$WINEPREFIX"
 # The server outlives each program: later starts skip its start-up.
-wineserver -p && wineboot -i >/dev/null 2>&1 || { echo "FAIL: the Wine prefix could not be made"; exit 1; }
+mkdir -p "$WINEPREFIX" && wineserver -p && wineboot -i >/dev/null 2>&1 || { echo "FAIL: the Wine prefix could not be made"; exit 1; }
 command_line
 decode_all
 capture_frames
