@@ -1,7 +1,5 @@
-// child_process.h: runs a piece of a test in a fresh process, for code whose
-// state is static and never reset (the sound layer, the scenes) and for code
-// that ends the process (the timeline at the end of the show). Header only;
-// used by tests/sound and tests/demo. Depends on POSIX fork and GoogleTest.
+// child_process.h: runs a piece of a test in a fresh process, for code whose state is static
+// (the sound layer, the scenes) or that ends the process (the end of the show). Used by tests/sound and tests/demo.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,7 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,9 +25,7 @@ struct ChildResult {
 inline std::string read_text_file(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // A fresh directory under $TMPDIR (or /tmp), removed by the destructor.
@@ -38,24 +34,18 @@ struct TempDir {
     TempDir()
     {
         const char* base = getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/oargala-test-XXXXXX";
-        if (!mkdtemp(pattern.data())) abort();
-        path = pattern;
+        path = std::string(base && *base ? base : "/tmp") + "/oargala-test-XXXXXX";
+        if (!mkdtemp(path.data())) abort();
     }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    TempDir(const TempDir&) = delete;
+    ~TempDir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
+    TempDir(const TempDir&) = delete;   // one owner removes it
     TempDir& operator=(const TempDir&) = delete;
     std::string operator/(const std::string& name) const { return path + "/" + name; }
 };
 
-// Runs body in a forked child with stdout and stderr captured. The child ends
-// with 0 when body returns without a failed expectation, 1 otherwise; body
-// may also end the process itself. Failures inside the child are printed
-// into its captured stdout, which the parent shows when the status is wrong.
+// Runs body in a forked child with stdout and stderr captured (failures inside
+// it go to its stdout). The child ends with 1 after a failed expectation, else
+// 0, unless body ends the process itself.
 inline ChildResult run_in_child(const std::function<void()>& body)
 {
     TempDir dir;
@@ -72,15 +62,11 @@ inline ChildResult run_in_child(const std::function<void()>& body)
     }
     int wait_status = 0;
     while (waitpid(pid, &wait_status, 0) < 0) {}
-    ChildResult result;
-    result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-    result.out = read_text_file(out_path);
-    result.err = read_text_file(err_path);
-    return result;
+    return {WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status),
+            read_text_file(out_path), read_text_file(err_path)};
 }
 
-// Runs a program (argv[0] is its path) in directory cwd with extra
-// environment variables, stdout and stderr captured.
+// Runs a program (argv[0] is its path) in cwd with extra environment variables.
 inline ChildResult run_program(const std::vector<std::string>& argv, const std::string& cwd,
                                const std::vector<std::pair<std::string, std::string>>& env = {})
 {
@@ -95,14 +81,9 @@ inline ChildResult run_program(const std::vector<std::string>& argv, const std::
     });
 }
 
-// Expects the child to have ended with status, and shows its output if not.
-#define EXPECT_CHILD_STATUS(result, expected)                                                     \
-    EXPECT_EQ((result).status, (expected)) << "child stdout:\n" << (result).out << "child stderr:\n" \
-                                           << (result).err
+#define EXPECT_CHILD_STATUS(result, expected) \
+    EXPECT_EQ((result).status, (expected)) << "child stdout:\n" << (result).out << "child stderr:\n" << (result).err
 
 // Runs body in a fresh process and expects it to pass.
-#define EXPECT_IN_CHILD(...)                                   \
-    do {                                                       \
-        ChildResult child_result_ = run_in_child(__VA_ARGS__); \
-        EXPECT_CHILD_STATUS(child_result_, 0);         \
-    } while (0)
+#define EXPECT_IN_CHILD(...) \
+    do { ChildResult child_result_ = run_in_child(__VA_ARGS__); EXPECT_CHILD_STATUS(child_result_, 0); } while (0)

@@ -1,182 +1,103 @@
-// sound_test.cpp: the sound layer's error codes and what it plays, with real
-// SDL2_mixer (SDL's dummy and disk audio drivers stand in for a sound card).
-// Each case runs in a fresh process: the layer is initialised once per process.
+// sound_test.cpp: the sound layer's error codes and what it plays, with real SDL2_mixer (SDL's dummy and
+// disk audio drivers stand in for a sound card), each case in a fresh process: the layer initialises once.
 #include "child_process.h"
-
 #include "platform/platform.h"
 #include "sound/sound.h"
 
 #include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdint>
+#include <algorithm>
 #include <cstring>
-#include <ctime>
-#include <vector>
 
-static const std::string tone_path = OARGALA_TEST_DATA "/sound/tone.mp3";
+static const std::string tone = OARGALA_TEST_DATA "/sound/tone.mp3";
 
-static void write_file(const std::string& path, const std::string& bytes)
+static void expect_code(bool as_wanted, int code, const std::string& what)
 {
-    FILE* file = fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    fwrite(bytes.data(), 1, bytes.size(), file);
-    fclose(file);
+    EXPECT_TRUE(as_wanted) << what;
+    EXPECT_EQ(sound_get_error(), code) << what;
 }
 
-// The codes that opening gives for files that are not there or not music,
-// the same with either backend.
-static void expect_open_codes(const TempDir& dir)
+// The codes a backend gives before init, for a second init, for files that
+// are not there or not music and for bad arguments. Returns the tone's stream.
+static SoundStream* expect_codes(const TempDir& dir)
 {
-    EXPECT_EQ(sound_stream_open_file((dir / "missing.mp3").c_str(), 0x51, 0), nullptr);
-    EXPECT_EQ(sound_get_error(), 9);
-    EXPECT_EQ(sound_stream_open_file((dir / "no-such-dir/lall.mp3").c_str(), 0x51, 0), nullptr);
-    EXPECT_EQ(sound_get_error(), 9);
-
-    write_file(dir / "text.mp3", "this is a text file, not an MPEG audio stream\n");
-    EXPECT_EQ(sound_stream_open_file((dir / "text.mp3").c_str(), 0x51, 0), nullptr);
-    EXPECT_EQ(sound_get_error(), 10);
-    write_file(dir / "empty.mp3", "");
-    EXPECT_EQ(sound_stream_open_file((dir / "empty.mp3").c_str(), 0x51, 0), nullptr);
-    EXPECT_EQ(sound_get_error(), 10);
-
-    EXPECT_EQ(sound_stream_open_file(dir.path.c_str(), 0x51, 0), nullptr);   // a directory
-    EXPECT_EQ(sound_get_error(), 11);
-    EXPECT_EQ(sound_stream_open_file("", 0x51, 0), nullptr);
-    EXPECT_EQ(sound_get_error(), 14);
-
-    SoundStream* stream = sound_stream_open_file(tone_path.c_str(), 0x51, 0);
-    EXPECT_NE(stream, nullptr);
-    EXPECT_EQ(sound_get_error(), 0);
+    expect_code(!sound_stream_open_file(tone.c_str(), 0x51, 0), 2, "open before init");
+    expect_code(sound_stream_play(SOUND_FREE_CHANNEL, nullptr) == -1, 2, "play before init");
+    expect_code(!sound_init(0, 32, 2), 14, "init at 0 Hz");
+    expect_code(sound_init(44100, 32, 2), 0, "init");
+    expect_code(!sound_init(44100, 32, 2), 1, "init again");
+    std::ofstream(dir / "text.mp3") << "this is a text file, not an MPEG audio stream\n";
+    std::ofstream(dir / "empty.mp3").flush();
+    const struct { std::string path; int code; } files[] = {{dir / "missing.mp3", 9}, {dir / "text.mp3/x.mp3", 9},
+        {dir / "text.mp3", 10}, {dir / "empty.mp3", 10}, {dir.path, 11}, {"", 14}, {tone, 0}};
+    SoundStream* stream = nullptr;
+    for (const auto& file : files) {
+        stream = sound_stream_open_file(file.path.c_str(), 0x51, 0);
+        expect_code((stream != nullptr) == (file.code == 0), file.code, "open " + file.path);
+    }
+    // Playing no stream (what the show does after a failed open), or on no channel.
+    expect_code(sound_stream_play(SOUND_FREE_CHANNEL, nullptr) == -1, 14, "play no stream");
+    expect_code(sound_stream_play(-2, stream) == -1, 14, "play on channel -2");
+    return stream;
 }
 
-TEST(SoundLayer, RecordingBackendCodes)
+TEST(SoundLayer, RecordingBackendCodesAndThePlayItNotes)
 {
     EXPECT_IN_CHILD([] {
         TempDir dir;
-        sound_select(SOUND_BACKEND_RECORDING);
-        // Before init: nothing opens or plays.
-        EXPECT_EQ(sound_stream_open_file(tone_path.c_str(), 0x51, 0), nullptr);
-        EXPECT_EQ(sound_get_error(), 2);
-        EXPECT_EQ(sound_stream_play(SOUND_FREE_CHANNEL, nullptr), -1);
-        EXPECT_EQ(sound_get_error(), 2);
-
-        EXPECT_TRUE(sound_init(44100, 32, 2));
-        EXPECT_EQ(sound_get_error(), 0);
-        EXPECT_FALSE(sound_init(44100, 32, 2));
-        EXPECT_EQ(sound_get_error(), 1);
-        expect_open_codes(dir);
-
-        // Playing no stream (what the show does after a failed open).
-        EXPECT_EQ(sound_stream_play(SOUND_FREE_CHANNEL, nullptr), -1);
-        EXPECT_EQ(sound_get_error(), 14);
-        EXPECT_FALSE(sound_recorded_play(nullptr, nullptr));
-    });
-}
-
-TEST(SoundLayer, MixerBackendCodes)
-{
-    EXPECT_IN_CHILD([] {
-        TempDir dir;
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        EXPECT_TRUE(sound_init(44100, 32, 2));
-        EXPECT_FALSE(sound_init(44100, 32, 2));
-        EXPECT_EQ(sound_get_error(), 1);
-        expect_open_codes(dir);
-    });
-}
-
-TEST(SoundLayer, NoOutputDevice)
-{
-    // SDL does not fall back from a driver that cannot open a device.
-    EXPECT_IN_CHILD([] {
-        setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-        EXPECT_FALSE(sound_init(44100, 32, 2));
-        EXPECT_EQ(sound_get_error(), 3);
-        // The show goes on silently: the stream still opens and plays into
-        // nothing, so the failure is reported once, not again by every call.
-        SoundStream* stream = sound_stream_open_file(tone_path.c_str(), 0x51, 0);
-        ASSERT_NE(stream, nullptr);
-        EXPECT_EQ(sound_get_error(), 0);
-        EXPECT_EQ(sound_stream_play(SOUND_FREE_CHANNEL, stream), 0);
-        sound_stream_close(stream);
-        // The missing file is still told apart from the missing device.
-        EXPECT_EQ(sound_stream_open_file("no-such-file.mp3", 0x51, 0), nullptr);
-        EXPECT_EQ(sound_get_error(), 9);
-    });
-}
-
-TEST(SoundLayer, RecordingBackendNotesThePlay)
-{
-    EXPECT_IN_CHILD([] {
         const char* why = nullptr;
         ASSERT_TRUE(platform_select(PLATFORM_BACKEND_HEADLESS, &why));
         platform_headless_set_clocks(12345, 0, 0);
         sound_select(SOUND_BACKEND_RECORDING);
-        ASSERT_TRUE(sound_init(44100, 32, 2));
-        SoundStream* stream = sound_stream_open_file(tone_path.c_str(), 0x51, 0);
-        ASSERT_NE(stream, nullptr);
+        setenv("SDL_AUDIODRIVER", "no-such-driver", 1);   // the recording backend's dummy device overrides it
+        SoundStream* stream = expect_codes(dir);
         uint32_t at = 0;
         const char* path = nullptr;
         EXPECT_FALSE(sound_recorded_play(&at, &path));
-        EXPECT_EQ(sound_stream_play(SOUND_FREE_CHANNEL, stream), 0);
-        EXPECT_EQ(sound_get_error(), 0);
+        expect_code(sound_stream_play(SOUND_FREE_CHANNEL, stream) == 0, 0, "play");
         platform_headless_set_clocks(99999, 0, 0);
         ASSERT_TRUE(sound_recorded_play(&at, &path));
         EXPECT_EQ(at, 12345u);
-        EXPECT_STREQ(path, tone_path.c_str());
+        EXPECT_EQ(path, tone);
     });
 }
 
-// 16-bit stereo frames of SDL's disk driver output.
-static std::vector<int16_t> read_samples(const std::string& path)
+TEST(SoundLayer, NoOutputDeviceIsToldOnceThenTheStreamPlaysIntoNothing)
 {
-    std::string bytes = read_text_file(path);
-    std::vector<int16_t> samples(bytes.size() / 2);
-    memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
+    EXPECT_IN_CHILD([] {
+        setenv("SDL_AUDIODRIVER", "no-such-driver", 1);   // SDL does not fall back from it
+        expect_code(!sound_init(44100, 32, 2), 3, "init");
+        SoundStream* stream = sound_stream_open_file(tone.c_str(), 0x51, 0);
+        expect_code(stream != nullptr, 0, "open");
+        expect_code(sound_stream_play(SOUND_FREE_CHANNEL, stream) == 0, 0, "play");
+    });
 }
 
-TEST(SoundLayer, MixerPlaysTheStreamOnce)
+TEST(SoundLayer, MixerCodesAndTheToneHeardOnce)
 {
-    // SDL's disk driver writes what would reach the sound card to a file; a
-    // short delay per buffer lets it run faster than real time.
+    // SDL's disk driver writes what would reach the sound card to a file, faster than real time.
     TempDir dir;
     std::string audio = dir / "audio.raw";
-    const size_t seconds_wanted = 12, bytes_per_second = 44100 * 4;
+    const size_t wanted = 12 * 44100 * 4;   // three times the tone's length, 16-bit stereo
     EXPECT_IN_CHILD([&] {
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", audio.c_str(), 1);
         setenv("SDL_DISKAUDIODELAY", "5", 1);
-        ASSERT_TRUE(sound_init(44100, 32, 2));
-        SoundStream* stream = sound_stream_open_file(tone_path.c_str(), 0x51, 0);
-        ASSERT_NE(stream, nullptr);
-        EXPECT_EQ(sound_stream_play(SOUND_FREE_CHANNEL, stream), 0);
-        // Nothing more is called: the music goes on by itself. Wait (boundedly)
-        // until the output holds three times the tone's length.
-        for (int i = 0; i < 60000; i++) {
-            std::error_code ignored;
-            if (std::filesystem::file_size(audio, ignored) >= seconds_wanted * bytes_per_second) break;
-            timespec pause = {0, 10 * 1000 * 1000};
-            nanosleep(&pause, nullptr);
+        EXPECT_EQ(sound_stream_play(SOUND_FREE_CHANNEL, expect_codes(dir)), 0);
+        // Nothing more is called: the music goes on by itself. Given up when the output stops growing for 10 s.
+        for (uintmax_t size = 0, last = 0, idle = 0; size < wanted && idle < 1000 && !HasFailure(); last = size) {
+            usleep(10000);
+            size = std::filesystem::exists(audio) ? std::filesystem::file_size(audio) : 0;
+            idle = size > last ? 0 : idle + 1;
         }
     });
-
-    std::vector<int16_t> samples = read_samples(audio);
-    ASSERT_GE(samples.size() * 2, seconds_wanted * bytes_per_second);
-    // The tone is where the output is not silent: once, about 4 s long.
-    size_t first = samples.size(), last = 0;
-    for (size_t i = 0; i < samples.size(); i++)
-        if (abs(samples[i]) > 64) {
-            if (first == samples.size()) first = i;
-            last = i;
-        }
-    ASSERT_LT(first, samples.size()) << "the written audio is silent";
-    double heard = (double)(last - first) / 2 / 44100;
-    EXPECT_NEAR(heard, 4.0, 0.2);
-    // And it is the 440 Hz tone: count upward zero crossings of the left channel.
-    int crossings = 0;
-    for (size_t i = first + 2; i <= last; i += 2)
-        if (samples[i - 2] < 0 && samples[i] >= 0) crossings++;
-    EXPECT_NEAR(crossings / heard, 440.0, 10.0);
+    std::string bytes = read_text_file(audio);
+    ASSERT_GE(bytes.size(), wanted);
+    std::vector<int16_t> samples(bytes.size() / 2);
+    memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    // The tone is where the output is not silent: once, about 4 s long (so at the right speed).
+    auto loud = [](int16_t sample) { return abs(sample) > 64; };
+    auto first = std::find_if(samples.begin(), samples.end(), loud);
+    ASSERT_NE(first, samples.end()) << "the written audio is silent";
+    auto last = std::find_if(samples.rbegin(), samples.rend(), loud).base();
+    EXPECT_NEAR((last - first) / 2.0 / 44100, 4.0, 0.2);
 }

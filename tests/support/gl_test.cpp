@@ -6,15 +6,7 @@
 
 #include <GL/gl.h>
 
-#include <cstdlib>
-
 static std::function<void()> pending_body;
-
-static void run_body(const char*)
-{
-    pending_body();
-    platform_headless_push_event({PLATFORM_EVENT_CLOSE, 0});
-}
 
 void run_in_window(const std::function<void()>& body, unsigned surface_w, unsigned surface_h)
 {
@@ -25,33 +17,34 @@ void run_in_window(const std::function<void()>& body, unsigned surface_w, unsign
     running = 1;
     GlWindow window(640, 480, 32, 16, 0, "test", "");
     demo_window = &window;
-    window.init_callback = run_body;
-    window.frame_callback = nullptr;
+    window.init_callback = [](const char*) {
+        pending_body();
+        platform_headless_push_event({PLATFORM_EVENT_CLOSE, 0});
+    };
+    // Should the close request not end the loop, the first frame does, not a hang.
+    window.frame_callback = [](const char*) { running = 0; };
     window.run();
     demo_window = nullptr;
     platform_headless_set_surface_size(0, 0);
 }
 
-Rgb Frame::at(unsigned x, unsigned y) const
-{
-    size_t i = ((size_t)y * width + x) * 3;
-    return {rgb[i], rgb[i + 1], rgb[i + 2]};
-}
-
 Frame read_frame(unsigned width, unsigned height)
 {
-    Frame frame;
-    frame.width = width;
-    frame.height = height;
-    frame.rgb.resize((size_t)width * height * 3);
-    glFinish();
+    Frame frame{width, height, std::vector<uint8_t>((size_t)width * height * 3)};
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, (GLsizei)width, (GLsizei)height, GL_RGB, GL_UNSIGNED_BYTE, frame.rgb.data());
     return frame;
 }
 
-static uint32_t upload(const std::vector<uint8_t>& rgb, unsigned size)
+uint32_t quadrant_texture(Rgb bottom_left, Rgb bottom_right, Rgb top_left, Rgb top_right, unsigned size)
 {
+    std::vector<uint8_t> rgb;
+    for (unsigned y = 0; y < size; y++)   // row 0 is the bottom row
+        for (unsigned x = 0; x < size; x++) {
+            bool top = y >= size / 2, right = x >= size / 2;
+            Rgb c = top ? (right ? top_right : top_left) : (right ? bottom_right : bottom_left);
+            rgb.insert(rgb.end(), {(uint8_t)c.r, (uint8_t)c.g, (uint8_t)c.b});
+        }
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
@@ -60,35 +53,4 @@ static uint32_t upload(const std::vector<uint8_t>& rgb, unsigned size)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     return name;
-}
-
-uint32_t solid_texture(uint8_t r, uint8_t g, uint8_t b, unsigned size)
-{
-    std::vector<uint8_t> rgb((size_t)size * size * 3);
-    for (size_t i = 0; i < rgb.size(); i += 3) {
-        rgb[i] = r;
-        rgb[i + 1] = g;
-        rgb[i + 2] = b;
-    }
-    return upload(rgb, size);
-}
-
-uint32_t quadrant_texture(Rgb bottom_left, Rgb bottom_right, Rgb top_left, Rgb top_right, unsigned size)
-{
-    std::vector<uint8_t> rgb((size_t)size * size * 3);
-    for (unsigned y = 0; y < size; y++)      // row 0 is the bottom row
-        for (unsigned x = 0; x < size; x++) {
-            bool top = y >= size / 2, right = x >= size / 2;
-            Rgb c = top ? (right ? top_right : top_left) : (right ? bottom_right : bottom_left);
-            size_t i = ((size_t)y * size + x) * 3;
-            rgb[i] = (uint8_t)c.r;
-            rgb[i + 1] = (uint8_t)c.g;
-            rgb[i + 2] = (uint8_t)c.b;
-        }
-    return upload(rgb, size);
-}
-
-bool near(Rgb a, Rgb b, int tolerance)
-{
-    return abs(a.r - b.r) <= tolerance && abs(a.g - b.g) <= tolerance && abs(a.b - b.b) <= tolerance;
 }
