@@ -1,6 +1,6 @@
-// process.h: runs the real oargala binary for the capture tests, in a
-// working directory of the test's own, and hands back what a user would see:
-// the exit status and the text on stdout and stderr. Plus small file helpers.
+// process.h: runs the real oargala binary in a working directory of the
+// test's own and hands back what a user would see: the exit status and the
+// text on stdout and stderr. Plus small file helpers.
 #pragma once
 
 #include <cstdint>
@@ -10,46 +10,39 @@
 #include <vector>
 
 struct RunResult {
-    int status = -1;       // as waitpid gives it
+    int status = -1;   // as waitpid gives it
     std::string out, err;
     bool exited(int code) const;
     bool killed_by(int sig) const;
-    std::string first_err_line() const;
+    std::string first_err_line() const { return err.substr(0, err.find('\n')); }
 };
 
 struct RunSetup {
-    std::vector<std::string> args;     // after the program name
+    std::vector<std::string> args;   // after the program name
     std::string cwd;
-    std::vector<std::string> env;      // "NAME=value" set on top of ours
-    long file_size_limit = -1;         // RLIMIT_FSIZE in bytes, -1: unchanged
+    std::vector<std::string> env;    // "NAME=value" set, "NAME" unset, on top of ours
+    long file_size_limit = -1;       // RLIMIT_FSIZE in bytes, -1: unchanged
 
     RunSetup(std::vector<std::string> args_, std::string cwd_, std::vector<std::string> env_ = {})
         : args(std::move(args_)), cwd(std::move(cwd_)), env(std::move(env_)) {}
 };
 
-// Runs oargala to its end (a hang guard kills it after many minutes).
-RunResult run_oargala(const RunSetup& setup);
-// The same on a pseudo-terminal, as in a terminal window: everything it
-// prints (stdout and stderr together) lands in out.
-RunResult run_oargala_on_terminal(const RunSetup& setup);
-
 // Starts oargala; stdout and stderr go to files. wait_oargala collects it.
 pid_t start_oargala(const RunSetup& setup, const std::string& out_path, const std::string& err_path);
 RunResult wait_oargala(pid_t pid, const std::string& out_path, const std::string& err_path);
+RunResult run_oargala(const RunSetup& setup);
 
-// Polls until condition holds (true) or the hang guard gives up (false).
-bool wait_until(const std::function<bool()>& condition);
+// Polls until condition holds (true) or the child pid has ended without it (false).
+bool wait_until(pid_t pid, const std::function<bool()>& condition);
 
-// A fresh empty folder under the system's temporary folder, removed by
-// remove_tree. With_data: it holds a data/ link to the program's data.
+// A fresh empty folder under the temporary folder; with_data: holding a
+// data/ link to the program's data.
 std::string make_temp_dir(bool with_data);
 void remove_tree(const std::string& path);
-
-bool file_exists(const std::string& path);
 std::vector<std::string> list_dir(const std::string& path);   // sorted names, no dot files
 std::string read_text(const std::string& path);
 
-// Runs a shell-free command (for ffprobe) and returns its stdout.
+// Runs a command without a shell and returns its stdout.
 std::string run_tool(const std::vector<std::string>& argv);
 
 // Decodes a PNG file into RGB rows, top row first. False when it cannot.
