@@ -64,16 +64,13 @@ TEST(CaptureCli, FailuresGiveTheirLineAndLeaveNothing)
     remove_tree(dir);
 }
 
-struct Picture {
-    unsigned width = 0, height = 0;
-    std::vector<uint8_t> rgb;   // top row first
-};
-
-static Picture load(const std::string& path)
+// RGB, top row first.
+static std::vector<uint8_t> pixels(const std::string& path)
 {
-    Picture p;
-    EXPECT_TRUE(read_png_rgb(path, &p.width, &p.height, &p.rgb)) << path;
-    return p;
+    unsigned width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    EXPECT_TRUE(read_png_rgb(path, &width, &height, &rgb)) << path;
+    return rgb;
 }
 
 // Every frame of the show at 5 fps, then frames picked with --at: the same
@@ -103,27 +100,23 @@ TEST(CaptureCli, PicturesAtChosenTimesMatchTheFullRunAndLetterbox)
     Names expected;
     for (const char* n : {"00001", "00136", "00315", "00316", "00503"}) {
         expected.push_back(std::string("frame-") + n + ".png");
-        EXPECT_TRUE(load(dir + "/picked/" + expected.back()).rgb == load(dir + "/full/" + expected.back()).rgb) << n;
+        EXPECT_TRUE(pixels(dir + "/picked/" + expected.back()) == pixels(dir + "/full/" + expected.back())) << n;
     }
     EXPECT_EQ(list_dir(dir + "/picked"), expected);
 
-    // The crisis card at 73 s (frame 365) fills the picture: wider, bars left
-    // and right; taller, above and below.
-    Picture card = load(dir + "/full/frame-00365.png");
-    EXPECT_GT(*std::max_element(card.rgb.begin(), card.rgb.end()), 100);
+    // The crisis card at 73 s (frame 365) fills the 80x60 picture: wider,
+    // bars left and right; taller, above and below.
+    std::vector<uint8_t> card = pixels(dir + "/full/frame-00365.png");
+    EXPECT_GT(*std::max_element(card.begin(), card.end()), 100);
     for (auto [w, h, x, y] : {std::array<unsigned, 4>{160, 60, 40, 0}, {80, 120, 0, 30}}) {
         std::string size = std::to_string(w) + "x" + std::to_string(h);
-        SCOPED_TRACE(size);
-        RunResult r = run_oargala({{"--capture", size + "/", "--fps", "5", "--size", size, "--at", "73"}, dir});
-        ASSERT_TRUE(r.exited(0)) << r.err;
-        Picture p = load(dir + "/" + size + "/frame-00365.png");
-        Picture expected_p{w, h, std::vector<uint8_t>((size_t)w * h * 3)};
-        for (unsigned row = 0; row < card.height; row++)
-            std::copy_n(&card.rgb[row * card.width * 3], card.width * 3, &expected_p.rgb[((row + y) * w + x) * 3]);
-        ASSERT_EQ(std::to_string(p.width) + "x" + std::to_string(p.height), size);
+        ASSERT_TRUE(run_oargala({{"--capture", size + "/", "--fps", "5", "--size", size, "--at", "73"}, dir}).exited(0));
+        std::vector<uint8_t> seen = pixels(dir + "/" + size + "/frame-00365.png"), wanted((size_t)w * h * 3);
+        for (unsigned row = 0; row < 60; row++) std::copy_n(&card[row * 240], 240, &wanted[((row + y) * w + x) * 3]);
+        ASSERT_EQ(seen.size(), wanted.size()) << size;
         int worst = 0;
-        for (size_t i = 0; i < p.rgb.size(); i++) worst = std::max(worst, std::abs(p.rgb[i] - expected_p.rgb[i]));
-        EXPECT_LE(worst, 2);
+        for (size_t i = 0; i < seen.size(); i++) worst = std::max(worst, std::abs(seen[i] - wanted[i]));
+        EXPECT_LE(worst, 2) << size;
     }
     remove_tree(dir);
 }
@@ -145,25 +138,17 @@ static std::vector<int16_t> decode_audio(const std::string& file)
     return samples;
 }
 
-// The shift within guess +- range at which b[i + shift] best matches a[i]
-// over half a second from `from`.
-static long best_shift(const std::vector<int16_t>& a, const std::vector<int16_t>& b, size_t from, long guess,
-                       long range)
+// How alike a[i] and b[i + shift] are over half a second from `from`: 1 when
+// the same; below 0.6 already 5 samples off.
+static double likeness(const std::vector<int16_t>& a, const std::vector<int16_t>& b, size_t from, size_t shift)
 {
-    long best = guess - range - 1;
-    double best_score = -1e300;
-    for (long shift = guess - range; shift <= guess + range; shift++) {
-        double dot = 0, energy = 0;
-        for (size_t i = from; i < from + 22050; i++) {
-            dot += (double)a[i] * b[i + shift];
-            energy += (double)b[i + shift] * b[i + shift];
-        }
-        if (energy > 0 && dot / std::sqrt(energy) > best_score) {
-            best_score = dot / std::sqrt(energy);
-            best = shift;
-        }
+    double ab = 0, aa = 0, bb = 0;
+    for (size_t i = from; i < from + 22050; i++) {
+        ab += (double)a[i] * b[i + shift];
+        aa += (double)a[i] * a[i];
+        bb += (double)b[i + shift] * b[i + shift];
     }
-    return best;
+    return ab / std::sqrt(aa * bb + 1);
 }
 
 // The whole show into videos: every frame at the size and rate asked for,
@@ -212,8 +197,7 @@ TEST(CaptureCli, VideosHoldEveryFrameAndTheSoundtrackInPlace)
         EXPECT_EQ(contains(r.err, "oargala: the show played no soundtrack; the video gets a silent audio track\n"),
                   !music) << r.err;
         if (music) {   // where the music plays: 30 s and 120 s into the video
-            for (size_t at : {30u * 44100, 120u * 44100})
-                EXPECT_NEAR(best_shift(heard, soundtrack, at, 11025, 2205), 11025, 22) << at;
+            for (size_t at : {30u * 44100, 120u * 44100}) EXPECT_GT(likeness(heard, soundtrack, at, 11025), 0.9) << at;
         }
         remove_tree(dir);
     }

@@ -6,9 +6,7 @@
 #include <png.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <sys/wait.h>
 #include <thread>
@@ -19,9 +17,6 @@ namespace fs = std::filesystem;
 const char* const oargala_binary = OARGALA_BINARY;
 const char* const source_dir = OARGALA_SOURCE_DIR;
 
-bool RunResult::exited(int code) const { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
-bool RunResult::killed_by(int sig) const { return WIFSIGNALED(status) && WTERMSIG(status) == sig; }
-
 static std::string quote(const std::string& word)
 {
     std::string q = "'";
@@ -31,16 +26,15 @@ static std::string quote(const std::string& word)
 
 pid_t start_oargala(const RunSetup& setup, const std::string& out_path, const std::string& err_path)
 {
-    std::string command = setup.cwd.empty() ? "" : "cd " + quote(setup.cwd) + " && ";
+    std::string command = "cd " + quote(setup.cwd.empty() ? "." : setup.cwd), assignments;
     if (setup.file_size_limit >= 0)
-        command += "ulimit -c 0 && ulimit -f " + std::to_string(setup.file_size_limit / 512) + " && ";
+        command += " && ulimit -c 0 && ulimit -f " + std::to_string(setup.file_size_limit / 512);
+    for (const std::string& e : setup.env) {
+        if (e.find('=') == std::string::npos) command += " && unset " + quote(e);
+        else assignments += " " + quote(e);
+    }
     // A shader cache on disk is not what these tests look at.
-    for (const std::string& e : setup.env)
-        if (e.find('=') == std::string::npos) command += "unset " + quote(e) + " && ";
-    command += "exec env MESA_SHADER_CACHE_DISABLE=true";
-    for (const std::string& e : setup.env)
-        if (e.find('=') != std::string::npos) command += " " + quote(e);
-    command += " " + quote(oargala_binary);
+    command += " && exec env MESA_SHADER_CACHE_DISABLE=true" + assignments + " " + quote(oargala_binary);
     for (const std::string& a : setup.args) command += " " + quote(a);
     command += " >" + quote(out_path) + " 2>" + quote(err_path) + " </dev/null";
     pid_t pid = fork();
@@ -54,8 +48,7 @@ pid_t start_oargala(const RunSetup& setup, const std::string& out_path, const st
 RunResult wait_oargala(pid_t pid, const std::string& out_path, const std::string& err_path)
 {
     RunResult result;
-    while (waitpid(pid, &result.status, 0) < 0 && errno == EINTR) {
-    }
+    waitpid(pid, &result.status, 0);
     result.out = read_text(out_path);
     result.err = read_text(err_path);
     return result;
@@ -71,14 +64,10 @@ RunResult run_oargala(const RunSetup& setup)
 
 bool wait_until(pid_t pid, const std::function<bool()>& condition)
 {
-    for (;;) {
-        if (condition()) return true;
-        siginfo_t info = {};
+    for (siginfo_t info = {}; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
         // WNOWAIT: the child stays for wait_oargala to collect.
-        if (waitid(P_PID, (id_t)pid, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == pid)
-            return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+        if (waitid(P_PID, (id_t)pid, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == pid) return condition();
+    return true;
 }
 
 std::string make_temp_dir(bool with_data)
@@ -91,7 +80,7 @@ std::string make_temp_dir(bool with_data)
 
 void remove_tree(const std::string& path)
 {
-    std::error_code ignored;
+    std::error_code ignored;   // gone already
     fs::remove_all(path, ignored);
 }
 
@@ -125,8 +114,7 @@ std::string run_tool(const std::vector<std::string>& argv)
 
 bool read_png_rgb(const std::string& path, unsigned* width, unsigned* height, std::vector<uint8_t>* rgb)
 {
-    png_image image;
-    memset(&image, 0, sizeof image);
+    png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
     image.format = PNG_FORMAT_RGB;

@@ -7,14 +7,14 @@
 #include <functional>
 #include <string>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <vector>
 
 struct RunResult {
     int status = -1;   // as waitpid gives it
     std::string out, err;
-    bool exited(int code) const;
-    bool killed_by(int sig) const;
-    std::string first_err_line() const { return err.substr(0, err.find('\n')); }
+    bool exited(int code) const { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
+    bool killed_by(int sig) const { return WIFSIGNALED(status) && WTERMSIG(status) == sig; }
 };
 
 struct RunSetup {
@@ -22,7 +22,6 @@ struct RunSetup {
     std::string cwd;
     std::vector<std::string> env;    // "NAME=value" set, "NAME" unset, on top of ours
     long file_size_limit = -1;       // RLIMIT_FSIZE in bytes, -1: unchanged
-
     RunSetup(std::vector<std::string> args_, std::string cwd_, std::vector<std::string> env_ = {})
         : args(std::move(args_)), cwd(std::move(cwd_)), env(std::move(env_)) {}
 };
@@ -35,14 +34,13 @@ RunResult run_oargala(const RunSetup& setup);
 // Polls until condition holds (true) or the child pid has ended without it (false).
 bool wait_until(pid_t pid, const std::function<bool()>& condition);
 
-// A fresh empty folder under the temporary folder; with_data: holding a
-// data/ link to the program's data.
+// A fresh folder under the temporary folder; with_data: holding a data/ link to the program's data.
 std::string make_temp_dir(bool with_data);
 void remove_tree(const std::string& path);
 std::vector<std::string> list_dir(const std::string& path);   // sorted names, no dot files
 std::string read_text(const std::string& path);
 
-// Runs a command without a shell and returns its stdout.
+// Runs a command (each word quoted for /bin/sh) and returns its stdout.
 std::string run_tool(const std::vector<std::string>& argv);
 
 // Decodes a PNG file into RGB rows, top row first. False when it cannot.
