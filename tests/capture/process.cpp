@@ -1,6 +1,5 @@
-// process.cpp: starting the real oargala through /bin/sh (which execs it, so
-// the pid is oargala's own) and the file helpers the tests share. Depends on
-// POSIX, std::filesystem and libpng (simplified API).
+// process.cpp: the real oargala started through /bin/sh (which execs it: the
+// pid is oargala's own), and file helpers. Depends on POSIX and libpng.
 #include "process.h"
 
 #include <png.h>
@@ -9,7 +8,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -26,15 +24,13 @@ static std::string quote(const std::string& word)
 
 pid_t start_oargala(const RunSetup& setup, const std::string& out_path, const std::string& err_path)
 {
-    std::string command = "cd " + quote(setup.cwd.empty() ? "." : setup.cwd), assignments;
+    std::string command = "cd " + quote(setup.cwd);
     if (setup.file_size_limit >= 0)
         command += " && ulimit -c 0 && ulimit -f " + std::to_string(setup.file_size_limit / 512);
-    for (const std::string& e : setup.env) {
-        if (e.find('=') == std::string::npos) command += " && unset " + quote(e);
-        else assignments += " " + quote(e);
-    }
+    for (const std::string& e : setup.env)
+        command += (e.find('=') == std::string::npos ? " && unset " : " && export ") + quote(e);
     // A shader cache on disk is not what these tests look at.
-    command += " && exec env MESA_SHADER_CACHE_DISABLE=true" + assignments + " " + quote(oargala_binary);
+    command += " && exec env MESA_SHADER_CACHE_DISABLE=true " + quote(oargala_binary);
     for (const std::string& a : setup.args) command += " " + quote(a);
     command += " >" + quote(out_path) + " 2>" + quote(err_path) + " </dev/null";
     pid_t pid = fork();
@@ -56,18 +52,8 @@ RunResult wait_oargala(pid_t pid, const std::string& out_path, const std::string
 
 RunResult run_oargala(const RunSetup& setup)
 {
-    std::string dir = make_temp_dir(false);
-    RunResult result = wait_oargala(start_oargala(setup, dir + "/out", dir + "/err"), dir + "/out", dir + "/err");
-    remove_tree(dir);
-    return result;
-}
-
-bool wait_until(pid_t pid, const std::function<bool()>& condition)
-{
-    for (siginfo_t info = {}; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(20)))
-        // WNOWAIT: the child stays for wait_oargala to collect.
-        if (waitid(P_PID, (id_t)pid, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == pid) return condition();
-    return true;
+    std::string out = setup.cwd + "/.out", err = setup.cwd + "/.err";
+    return wait_oargala(start_oargala(setup, out, err), out, err);
 }
 
 std::string make_temp_dir(bool with_data)

@@ -1,10 +1,8 @@
-// process.h: runs the real oargala binary in a working directory of the
-// test's own and hands back what a user would see: the exit status and the
-// text on stdout and stderr. Plus small file helpers.
+// process.h: runs the real oargala in a folder of the test's own and hands back
+// what a user would see: exit status, stdout and stderr. Plus file helpers.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -29,10 +27,7 @@ struct RunSetup {
 // Starts oargala; stdout and stderr go to files. wait_oargala collects it.
 pid_t start_oargala(const RunSetup& setup, const std::string& out_path, const std::string& err_path);
 RunResult wait_oargala(pid_t pid, const std::string& out_path, const std::string& err_path);
-RunResult run_oargala(const RunSetup& setup);
-
-// Polls until condition holds (true) or the child pid has ended without it (false).
-bool wait_until(pid_t pid, const std::function<bool()>& condition);
+RunResult run_oargala(const RunSetup& setup);   // output in cwd's .out and .err
 
 // A fresh folder under the temporary folder; with_data: holding a data/ link to the program's data.
 std::string make_temp_dir(bool with_data);
