@@ -6,37 +6,26 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-struct Entry : testing::Test {
-    std::string dir = make_temp_dir(true);
-    ~Entry() override { remove_tree(dir); }
-    RunResult run(const std::vector<std::string>& args, std::vector<std::string> env = {})
-    {
-        env.insert(env.begin(), {"DISPLAY", "WAYLAND_DISPLAY", "SDL_AUDIODRIVER=dummy"});
-        return run_oargala({args, dir, env});
-    }
-};
-
-}  // namespace
-
-TEST_F(Entry, HelpAndVersionGoToStandardOutput)
+TEST(Entry, HelpAndVersionGoToStandardOutput)
 {
+    std::string dir = make_temp_dir(false);
     using Case = std::pair<const char*, const char*>;
     for (auto [arg, text] : {Case{"--help", usage_text}, Case{"--version", "oargala 1.0.0\n"}}) {
-        RunResult r = run({arg});
+        RunResult r = run_oargala({{arg}, dir});
         EXPECT_TRUE(r.exited(0)) << arg;
         EXPECT_EQ(r.out, text);
         EXPECT_EQ(r.err, "");
     }
+    remove_tree(dir);
 }
 
 // Each refusal is "oargala: " and the reason on one line of stderr, and
 // nothing is written. A bad command line ends with exit code 2 and the usage
 // after that line; an output that cannot be written, a missing ffmpeg or a
 // show without a display with exit code 1.
-TEST_F(Entry, RefusalsAreOneLine)
+TEST(Entry, RefusalsAreOneLine)
 {
+    std::string dir = make_temp_dir(true);
     const std::string no_display = "no display to show the window on (";
     const struct {
         std::vector<std::string> args;
@@ -92,14 +81,15 @@ TEST_F(Entry, RefusalsAreOneLine)
         {{}, no_display + "SDL chose its \"dummy\" video driver)", 1, {"DISPLAY=:0", "SDL_VIDEODRIVER=dummy"}},
     };
     for (const auto& c : cases) {
-        std::string shown;
-        for (const std::string& a : c.args) shown += "[" + a + "] ";
-        SCOPED_TRACE(shown);
-        RunResult r = run(c.args, c.env);
+        SCOPED_TRACE(c.says);
+        std::vector<std::string> env = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_AUDIODRIVER=dummy"};   // none, whatever ours
+        env.insert(env.end(), c.env.begin(), c.env.end());
+        RunResult r = run_oargala({c.args, dir, env});
         EXPECT_TRUE(r.exited(c.code)) << r.err;
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err.rfind("oargala: " + c.says, 0), 0u) << r.err;
         EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), c.code == 2 ? usage_text : "");
         EXPECT_EQ(list_dir(dir), std::vector<std::string>{"data"});
     }
+    remove_tree(dir);
 }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <numeric>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -107,13 +108,9 @@ static std::vector<int16_t> decode_audio(const std::string& file)
 // the same; below 0.6 already 5 samples off.
 static double likeness(const std::vector<int16_t>& a, const std::vector<int16_t>& b, size_t from, size_t shift)
 {
-    double ab = 0, aa = 0, bb = 0;
-    for (size_t i = from; i < from + 22050; i++) {
-        ab += (double)a[i] * b[i + shift];
-        aa += (double)a[i] * a[i];
-        bb += (double)b[i + shift] * b[i + shift];
-    }
-    return ab / std::sqrt(aa * bb + 1);
+    const int16_t *x = a.data() + from, *y = b.data() + from + shift;
+    auto dot = [](const int16_t* p, const int16_t* q) { return std::inner_product(p, p + 22050, q, 0.0); };
+    return dot(x, y) / std::sqrt(dot(x, x) * dot(y, y) + 1);
 }
 
 // The whole show into videos: every frame at the size and rate asked for,
@@ -166,12 +163,7 @@ TEST(CaptureCli, VideosHoldEveryFrameAndTheSoundtrackInPlace)
 // Whether any process has text on its command line (a stray ffmpeg).
 static bool process_mentions(const std::string& text)
 {
-    for (const std::string& pid : list_dir("/proc")) {
-        std::string cmdline = read_text("/proc/" + pid + "/cmdline");
-        std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
-        if (contains(cmdline, text)) return true;
-    }
-    return false;
+    return contains(run_tool({"sh", "-c", "cat /proc/[0-9]*/cmdline 2>/dev/null"}), text);
 }
 
 // Interrupted captures remove what they wrote and end by the signal: the

@@ -43,11 +43,11 @@ TEST(CaptureFrameClock, EveryFrameAtItsIntegerTimeWithAnExactDelta)
     const struct {
         uint32_t num, den;
         uint64_t last_us;   // show time of the last frame, as --at
-        const char *expected, *last_picture;
+        const char* expected;
     } rates[] = {
-        {30, 1, 159000000, "frames=4770\n", "frame-04770.png"},
-        {60, 1, 159000000, "frames=9540\n", "frame-09540.png"},
-        {60000, 1001, 158992000, "frames=9530\n", "frame-09530.png"},
+        {30, 1, 159000000, "frames=4770\n"},
+        {60, 1, 159000000, "frames=9540\n"},
+        {60000, 1001, 158992000, "frames=9530\n"},
     };
     for (const auto& rate : rates) {
         SCOPED_TRACE(rate.expected);
@@ -57,7 +57,6 @@ TEST(CaptureFrameClock, EveryFrameAtItsIntegerTimeWithAnExactDelta)
         fps_den = rate.den;
         EXPECT_EXIT(exit(capture_run_with(settings, stand_in_init, stand_in_frame) + 100), testing::ExitedWithCode(0),
                     rate.expected);
-        EXPECT_EQ(list_dir(dir), std::vector<std::string>{rate.last_picture});
         remove_tree(dir);
     }
 }
