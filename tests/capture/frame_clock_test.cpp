@@ -1,7 +1,6 @@
-// frame_clock_test.cpp: the clocks a captured show sees at 30, 60 and
-// 60000/1001 fps. A stand-in show checks the millisecond clock and FrameDelta
-// on every frame of a real capture (headless GlWindow on Mesa, pictures of the
-// last frame only); the capture ends the process, so each runs in a child.
+// frame_clock_test.cpp: the clocks a captured show sees at 30, 60 and 60000/1001 fps: a stand-in show
+// checks the millisecond clock and FrameDelta of every frame of a real capture (headless GlWindow on
+// Mesa, the last frame's picture only); the capture ends the process, so each rate runs in a child.
 #include "capture/capture.h"
 #include "framework/glwindow.h"
 #include "platform/platform.h"

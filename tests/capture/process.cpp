@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <sys/wait.h>
+#include <fstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -43,11 +43,9 @@ pid_t start_oargala(const RunSetup& setup, const std::string& out_path, const st
 
 RunResult wait_oargala(pid_t pid, const std::string& out_path, const std::string& err_path)
 {
-    RunResult result;
-    waitpid(pid, &result.status, 0);
-    result.out = read_text(out_path);
-    result.err = read_text(err_path);
-    return result;
+    int status = -1;
+    waitpid(pid, &status, 0);
+    return {status, read_text(out_path), read_text(err_path)};
 }
 
 RunResult run_oargala(const RunSetup& setup)
@@ -64,11 +62,7 @@ std::string make_temp_dir(bool with_data)
     return dir;
 }
 
-void remove_tree(const std::string& path)
-{
-    std::error_code ignored;   // gone already
-    fs::remove_all(path, ignored);
-}
+void remove_tree(const std::string& path) { std::error_code gone_already; fs::remove_all(path, gone_already); }
 
 std::vector<std::string> list_dir(const std::string& path)
 {
@@ -80,22 +74,21 @@ std::vector<std::string> list_dir(const std::string& path)
     return names;
 }
 
-static std::string read_all(FILE* f, int (*close)(FILE*))
+std::string read_text(const std::string& path)
 {
-    std::string text;
-    char buf[65536];
-    for (size_t n; f && (n = fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
-    if (f) close(f);
-    return text;
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
-
-std::string read_text(const std::string& path) { return read_all(fopen(path.c_str(), "rb"), fclose); }
 
 std::string run_tool(const std::vector<std::string>& argv)
 {
-    std::string command;
+    std::string command, text;
     for (const std::string& a : argv) command += quote(a) + " ";
-    return read_all(popen((command + "</dev/null").c_str(), "r"), pclose);
+    FILE* p = popen((command + "</dev/null").c_str(), "r");
+    char buf[65536];
+    for (size_t n; p && (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+    if (p) pclose(p);
+    return text;
 }
 
 bool read_png_rgb(const std::string& path, unsigned* width, unsigned* height, std::vector<uint8_t>* rgb)

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -24,20 +23,16 @@ struct RunSetup {
         : args(std::move(args_)), cwd(std::move(cwd_)), env(std::move(env_)) {}
 };
 
-// Starts oargala; stdout and stderr go to files. wait_oargala collects it.
+// Starts oargala with stdout and stderr going to files; wait_oargala collects it.
 pid_t start_oargala(const RunSetup& setup, const std::string& out_path, const std::string& err_path);
 RunResult wait_oargala(pid_t pid, const std::string& out_path, const std::string& err_path);
 RunResult run_oargala(const RunSetup& setup);   // output in cwd's .out and .err
-
 // A fresh folder under the temporary folder; with_data: holding a data/ link to the program's data.
 std::string make_temp_dir(bool with_data);
 void remove_tree(const std::string& path);
 std::vector<std::string> list_dir(const std::string& path);   // sorted names, no dot files
 std::string read_text(const std::string& path);
-
-// Runs a command (each word quoted for /bin/sh) and returns its stdout.
-std::string run_tool(const std::vector<std::string>& argv);
-
+std::string run_tool(const std::vector<std::string>& argv);   // each word quoted for /bin/sh; its stdout
 // Decodes a PNG file into RGB rows, top row first. False when it cannot.
 bool read_png_rgb(const std::string& path, unsigned* width, unsigned* height, std::vector<uint8_t>* rgb);
 
