@@ -129,7 +129,7 @@ TEST(CaptureCli, VideosHoldEveryFrameAndTheSoundtrackInPlace)
         std::string dir = make_temp_dir(music);   // no data/: no pictures, no music
         RunResult r = run_oargala({{"--capture", c.output, "--fps", c.fps, "--size", c.size}, dir});
         ASSERT_TRUE(r.exited(0)) << r.err;
-        EXPECT_EQ(list_dir(dir), music ? Names{"data", c.output} : Names{c.output});
+        EXPECT_EQ(list_dir(dir), (music ? Names{"data", c.output} : Names{c.output}));
         EXPECT_TRUE(contains(r.err, std::string("oargala: capturing the show into ") + c.output + ": " + c.size +
                                         " at " + c.fps + " fps, " + c.frames + " frames\n")) << r.err;
         EXPECT_TRUE(contains(r.err, std::string("oargala: captured ") + c.frames + " frames (159.00 s of show) into " +

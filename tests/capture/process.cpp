@@ -30,7 +30,7 @@ pid_t start_oargala(const RunSetup& setup, const std::string& out_path, const st
     for (const std::string& e : setup.env)
         command += (e.find('=') == std::string::npos ? " && unset " : " && export ") + quote(e);
     // A shader cache on disk is not what these tests look at.
-    command += " && exec env MESA_SHADER_CACHE_DISABLE=true " + quote(oargala_binary);
+    command += " && exec /usr/bin/env MESA_SHADER_CACHE_DISABLE=true " + quote(oargala_binary);
     for (const std::string& a : setup.args) command += " " + quote(a);
     command += " >" + quote(out_path) + " 2>" + quote(err_path) + " </dev/null";
     pid_t pid = fork();
