@@ -2,126 +2,92 @@
 // what each run prints on which stream, and its exit code. No X server: the
 // show itself is refused with one line when there is no display.
 #include "app/options.h"
+#include "tests/capture/process.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-
-namespace {
-
-struct ProgramRun {
-    int code = -1;
-    std::string out, err;
-};
-
-std::string read_all(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs oargala with args (already shell-quoted) and env settings prefixed,
-// in a scratch directory, with no display.
-ProgramRun run_oargala(const std::string& args, const std::string& env = "")
-{
-    char dir[] = "/tmp/oargala-entry.XXXXXX";
-    EXPECT_NE(mkdtemp(dir), nullptr);
-    std::string d = dir;
-    std::string command = "cd '" + d + "' && env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=dummy " + env + " '" +
-                          OARGALA_PATH + "' " + args + " >out 2>err </dev/null";
-    int status = system(command.c_str());
-    ProgramRun run;
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.out = read_all(d + "/out");
-    run.err = read_all(d + "/err");
-    system(("rm -rf '" + d + "'").c_str());
-    return run;
-}
-
-int count_lines(const std::string& s)
-{
-    int n = 0;
-    for (char c : s) n += c == '\n';
-    return n;
-}
-
-}  // namespace
-
 TEST(Entry, HelpAndVersionGoToStandardOutput)
 {
-    ProgramRun help = run_oargala("--help");
-    EXPECT_EQ(help.code, 0);
-    EXPECT_EQ(help.out, usage_text);
-    EXPECT_EQ(help.err, "");
-
-    ProgramRun version = run_oargala("--version");
-    EXPECT_EQ(version.code, 0);
-    EXPECT_EQ(version.out, "oargala 1.0.0\n");
-    EXPECT_EQ(version.err, "");
+    std::string dir = make_temp_dir(false);
+    using Case = std::pair<const char*, const char*>;
+    for (auto [arg, text] : {Case{"--help", usage_text}, Case{"--version", "oargala 1.0.0\n"}}) {
+        RunResult r = run_oargala({{arg}, dir});
+        EXPECT_TRUE(r.exited(0)) << arg;
+        EXPECT_EQ(r.out, text);
+        EXPECT_EQ(r.err, "");
+    }
+    remove_tree(dir);
 }
 
-TEST(Entry, UnknownOptionIsOneLineAndTheUsage)
+// Each refusal is "oargala: " and the reason on one line of stderr; nothing is written. A bad command line
+// ends with exit code 2 and the usage after that line; an output that cannot be written, a missing ffmpeg
+// or a show without a display with exit code 1.
+TEST(Entry, RefusalsAreOneLine)
 {
-    ProgramRun run = run_oargala("--fullscreen");
-    EXPECT_EQ(run.code, 2);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, std::string("oargala: unknown option '--fullscreen'\n") + usage_text);
-
-    // The help box's own options are not options of the program.
-    run = run_oargala("-windowed");
-    EXPECT_EQ(run.code, 2);
-    EXPECT_EQ(run.err.substr(0, run.err.find('\n')), "oargala: unknown option '-windowed'");
-}
-
-TEST(Entry, DataFolderNeedsAFolderAndAModeThatReadsIt)
-{
-    struct Case {
-        const char* args;
-        const char* line;
+    std::string dir = make_temp_dir(true);
+    const std::string no_display = "no display to show the window on (";
+    const struct {
+        std::vector<std::string> args;
+        std::string says;
+        int code = 2;
+        std::vector<std::string> env = {};
     } cases[] = {
-        {"--data", "oargala: --data needs a value"},
-        {"--check-data --data ''", "oargala: --data needs a folder"},
-        {"--decode a.png a.pam --data d", "oargala: --data goes with the show, --capture or --check-data"},
+        {{"--fullscreen"}, "unknown option '--fullscreen'\n"},
+        {{"--data"}, "--data needs a value\n"},
+        {{"--check-data", "--data", ""}, "--data needs a folder\n"},
+        {{"--decode", "a.png", "a.pam", "--data", "d"}, "--data goes with the show, --capture or --check-data\n"},
+        {{"--capture", "show.avi"}, "--capture: 'show.avi' is neither a .mp4 or .mkv file nor a folder ending in /"},
+        {{"--capture", "show"}, "--capture: 'show' is neither"},
+        {{"--capture", "show.mp4", "--fps", "0"}, "--fps: '0' is not a frame rate from 1 to 1000 (N or N/D)\n"},
+        {{"--capture", "show.mp4", "--fps", "1/2"}, "--fps: '1/2' is not"},
+        {{"--capture", "show.mp4", "--fps", "1001"}, "--fps: '1001' is not"},
+        {{"--capture", "show.mp4", "--fps", "abc"}, "--fps: 'abc' is not"},
+        {{"--capture", "show.mp4", "--fps", "30/"}, "--fps: '30/' is not"},
+        {{"--capture", "show.mp4", "--fps", "18446744073709551617"}, "--fps: '18446744073709551617' is not"},
+        {{"--capture", "show.mp4", "--size", "640"}, "--size: '640' is not a size WxH from 16x16 to 8192x8192\n"},
+        {{"--capture", "show.mp4", "--size", "15x16"}, "--size: '15x16' is not"},
+        {{"--capture", "show.mp4", "--size", "16x15"}, "--size: '16x15' is not"},
+        {{"--capture", "show.mp4", "--size", "8193x16"}, "--size: '8193x16' is not"},
+        {{"--capture", "show.mp4", "--size", "16x8193"}, "--size: '16x8193' is not"},
+        {{"--capture", "show.mp4", "--size", "641x480"}, "--size: a video needs an even width and height\n"},
+        {{"--capture", "show.mkv", "--size", "640x481"}, "--size: a video needs an even width and height\n"},
+        {{"--capture", "show.mp4", "--at", "10"}, "--at goes with a folder of pictures (DIR/), not with a video"},
+        {{"--capture", "shots/", "--at", "abc"}, "--at: 'abc' is not a show time in seconds\n"},
+        {{"--capture", "shots/", "--at", "1,,2"}, "--at: '' is not"},
+        {{"--capture", "shots/", "--at", "1."}, "--at: '1.' is not"},
+        {{"--capture", "shots/", "--at", "1.1234567"}, "--at: '1.1234567' is not"},
+        {{"--capture", "shots/", "--at", "159.000001"}, "--at: 159.000001 is past the end of the show (159 s)\n"},
+        // Every value before the unknown option is accepted: the edges of each range.
+        {{"--capture", "shots/", "--fps", "1000", "--size", "16x16", "--at", "0,1.123456,159", "-x"}, "unknown"},
+        {{"--capture", "show.mp4", "--fps", "1", "--size", "8192x8192", "-x"}, "unknown option '-x'\n"},
+        {{"--fps", "30"}, "--fps goes with --capture\n"},
+        {{"--at", "3"}, "--at goes with --capture\n"},
+        {{"--check-data", "--size", "320x240"}, "--size goes with the show or with --capture\n"},
+        {{"--desktop", "--size", "800x600"}, "--size cannot be combined with --desktop, which keeps"},
+        {{"--desktop", "--windowed"}, "--desktop cannot be combined with --windowed\n"},
+        {{"--windowed", "--capture", "show.mp4"}, "--windowed goes only with the show itself\n"},
+        {{"--capture", "shots/", "--desktop"}, "--desktop goes only with the show itself\n"},
+        {{"--vsync", "--capture", "show.mp4"}, "--vsync goes only with the show itself\n"},
+        {{"--capture", "show.mp4", "--decode", "a.png", "b.pam"}, "--decode cannot be combined with another mode\n"},
+        {{"--capture", "/dev/null/show.mp4"}, "cannot write /dev/null/show.mp4: Not a directory\n", 1},
+        {{"--capture", "no/such/"}, "cannot make the folder no/such/: No such file or directory\n", 1},
+        {{"--capture", "show.mp4"}, "ffmpeg not found on PATH; a video capture needs it (Debian", 1, {"PATH=/none"}},
+        {{}, no_display + "DISPLAY and WAYLAND_DISPLAY are unset); try --capture show.mp4\n", 1},
+        {{"--windowed", "--size", "16x16"}, no_display + "cannot open display \":7919\"", 1, {"DISPLAY=:7919"}},
+        // SDL's invisible drivers count as no display either.
+        {{"--windowed"}, no_display + "SDL chose its \"offscreen\"", 1, {"DISPLAY=:0", "SDL_VIDEODRIVER=offscreen"}},
+        {{}, no_display + "SDL chose its \"dummy\" video driver)", 1, {"DISPLAY=:0", "SDL_VIDEODRIVER=dummy"}},
     };
-    for (const Case& c : cases) {
-        ProgramRun run = run_oargala(c.args);
-        EXPECT_EQ(run.code, 2) << c.args;
-        EXPECT_EQ(run.out, "") << c.args;
-        EXPECT_EQ(run.err.substr(0, run.err.find('\n')), c.line) << c.args;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        std::vector<std::string> env = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_AUDIODRIVER=dummy"};   // none, whatever ours
+        env.insert(env.end(), c.env.begin(), c.env.end());
+        RunResult r = run_oargala({c.args, dir, env});
+        EXPECT_TRUE(r.exited(c.code)) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("oargala: " + c.says, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), c.code == 2 ? usage_text : "");
+        EXPECT_EQ(list_dir(dir), std::vector<std::string>{"data"});
     }
-}
-
-TEST(Entry, NoDisplayRefusesTheShowInOneLine)
-{
-    for (const char* args : {"", "--windowed"}) {
-        ProgramRun run = run_oargala(args);
-        EXPECT_EQ(run.code, 1) << args;
-        EXPECT_EQ(run.out, "") << args;
-        EXPECT_EQ(count_lines(run.err), 1) << run.err;
-        EXPECT_EQ(run.err,
-                  "oargala: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
-                  "try --capture show.mp4\n");
-    }
-    // A display that cannot be opened.
-    ProgramRun run = run_oargala("", "DISPLAY=:7919");
-    EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(count_lines(run.err), 1) << run.err;
-    EXPECT_EQ(run.err.rfind("oargala: no display to show the window on (cannot open display \":7919\"", 0), 0u)
-        << run.err;
-    // SDL's invisible drivers count as no display either.
-    for (const char* driver : {"offscreen", "dummy"}) {
-        ProgramRun run = run_oargala("--windowed", std::string("DISPLAY=:0 SDL_VIDEODRIVER=") + driver);
-        EXPECT_EQ(run.code, 1) << driver;
-        EXPECT_EQ(count_lines(run.err), 1) << run.err;
-        EXPECT_EQ(run.err.rfind("oargala: no display to show the window on (", 0), 0u) << run.err;
-        EXPECT_NE(run.err.find(driver), std::string::npos) << run.err;
-    }
+    remove_tree(dir);
 }

@@ -1,57 +1,38 @@
-// process.h: runs the real oargala binary for the capture tests, in a
-// working directory of the test's own, and hands back what a user would see:
-// the exit status and the text on stdout and stderr. Plus small file helpers.
+// process.h: runs the real oargala in a folder of the test's own and hands back
+// what a user would see: exit status, stdout and stderr. Plus file helpers.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
-#include <sys/types.h>
+#include <sys/wait.h>
 #include <vector>
 
 struct RunResult {
-    int status = -1;       // as waitpid gives it
+    int status = -1;   // as waitpid gives it
     std::string out, err;
-    bool exited(int code) const;
-    bool killed_by(int sig) const;
-    std::string first_err_line() const;
+    bool exited(int code) const { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
+    bool killed_by(int sig) const { return WIFSIGNALED(status) && WTERMSIG(status) == sig; }
 };
 
 struct RunSetup {
-    std::vector<std::string> args;     // after the program name
+    std::vector<std::string> args;   // after the program name
     std::string cwd;
-    std::vector<std::string> env;      // "NAME=value" set on top of ours
-    long file_size_limit = -1;         // RLIMIT_FSIZE in bytes, -1: unchanged
-
+    std::vector<std::string> env;    // "NAME=value" set, "NAME" unset, on top of ours
+    long file_size_limit = -1;       // RLIMIT_FSIZE in bytes, -1: unchanged
     RunSetup(std::vector<std::string> args_, std::string cwd_, std::vector<std::string> env_ = {})
         : args(std::move(args_)), cwd(std::move(cwd_)), env(std::move(env_)) {}
 };
 
-// Runs oargala to its end (a hang guard kills it after many minutes).
-RunResult run_oargala(const RunSetup& setup);
-// The same on a pseudo-terminal, as in a terminal window: everything it
-// prints (stdout and stderr together) lands in out.
-RunResult run_oargala_on_terminal(const RunSetup& setup);
-
-// Starts oargala; stdout and stderr go to files. wait_oargala collects it.
+// Starts oargala with stdout and stderr going to files; wait_oargala collects it.
 pid_t start_oargala(const RunSetup& setup, const std::string& out_path, const std::string& err_path);
 RunResult wait_oargala(pid_t pid, const std::string& out_path, const std::string& err_path);
-
-// Polls until condition holds (true) or the hang guard gives up (false).
-bool wait_until(const std::function<bool()>& condition);
-
-// A fresh empty folder under the system's temporary folder, removed by
-// remove_tree. With_data: it holds a data/ link to the program's data.
+RunResult run_oargala(const RunSetup& setup);   // output in cwd's .out and .err
+// A fresh folder under the temporary folder; with_data: holding a data/ link to the program's data.
 std::string make_temp_dir(bool with_data);
 void remove_tree(const std::string& path);
-
-bool file_exists(const std::string& path);
 std::vector<std::string> list_dir(const std::string& path);   // sorted names, no dot files
 std::string read_text(const std::string& path);
-
-// Runs a shell-free command (for ffprobe) and returns its stdout.
-std::string run_tool(const std::vector<std::string>& argv);
-
+std::string run_tool(const std::vector<std::string>& argv);   // each word quoted for /bin/sh; its stdout
 // Decodes a PNG file into RGB rows, top row first. False when it cannot.
 bool read_png_rgb(const std::string& path, unsigned* width, unsigned* height, std::vector<uint8_t>* rgb);
 
