@@ -10,27 +10,25 @@ tmp=$(mktemp -d /tmp/oargala-interactive.XXXXXX)
 xvfb="" show=""
 trap '[ -n "$show" ] && kill -KILL $show 2>/dev/null; [ -n "$xvfb" ] && kill $xvfb; wait; rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*"; tail -n 20 "$tmp/err" "$tmp/xvfb.log" 2>/dev/null; exit 1; }
-# waits SECONDS COMMAND...: polls until the command succeeds (this is not a speed test).
-waits() { local end=$((SECONDS + $1)); shift; until "$@"; do [ $SECONDS -ge $end ] && return 1; sleep 0.1; done; }
+# waits SECONDS CONDITION: polls until it holds (generous: this is not a speed test).
+waits() { local end=$((SECONDS + $1)); until eval "$2"; do [ $SECONDS -ge $end ] && return 1; sleep 0.1; done; }
 
 # Xvfb picks a free display and writes its number once it accepts clients.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
 xvfb=$!
-waits 60 grep -qs . "$tmp/display" || fail "Xvfb did not start"
+waits 60 'grep -qs . "$tmp/display"' || fail "Xvfb did not start"
 export DISPLAY=:$(head -n 1 "$tmp/display")
 
 (cd "$2" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$tmp/audio.raw" exec "$oargala" --windowed) >/dev/null 2>"$tmp/err" &
 show=$!
-# A sample louder than 256 of 32767, while the show still runs.
-loud() { od -An -v -td2 -w2 "$tmp/audio.raw" 2>/dev/null | awk '$1 > 256 || $1 < -256 { found = 1; exit } END { exit !found }'; }
 running() { kill -0 $show 2>/dev/null; }
-waits 120 eval 'loud || ! running' && running && loud || fail "no sound was written while the show ran"
-
+# A sample louder than 256 of 32767.
+loud() { od -An -v -td2 -w2 "$tmp/audio.raw" 2>/dev/null | awk '$1 > 256 || $1 < -256 { f = 1; exit } END { exit !f }'; }
+waits 120 'loud || ! running' && running || fail "no sound was written while the show ran"
 # The window is gone before the key is released: xdotool complains.
 xdotool search --name "Oar Gala" key Escape 2>/dev/null
-waits 30 eval '! running' || fail "Escape did not end the show"
+waits 30 '! running' || fail "Escape did not end the show"
 wait $show
-code=$?
-show=""
+code=$? show=""
 [ $code = 0 ] || fail "the show ended with exit code $code"
 echo "ok: the soundtrack played, Escape ended the show with exit code 0"

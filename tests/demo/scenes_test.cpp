@@ -55,12 +55,8 @@ SCENE_TEST(LoadingScene, BoatCreepsShakesAndFades)
 {
     auto boat_left = [](double v) { return (float)(fabs(v) * 350.0 + 50.0); };
     const float tick = 1.0f / 1024.0f, just_below = 14.5f - tick;
-    struct Step {
-        float delta;
-        int background;   // slot
-        float grey, boat_left;
-        int boat_frame;
-    } steps[] = {
+    // Background slot and grey, the boat's left edge and frame.
+    struct Step { float delta; int background; float grey, boat_left; int boat_frame; } steps[] = {
         {0.0f, 2, 1, 50, 0},
         {0.25f, 2, 1, boat_left(0.25 / 30.0), 1},   // creeping a thirtieth of 350 a second
         {just_below - 0.25f, 2, 1, boat_left(just_below / 30.0), 57 % 4},
@@ -91,11 +87,7 @@ SCENE_TEST(TitleCards, CardsFadeUnderTheStarBlending)
 {
     // Stars that never show and never restart, so only the cards are seen.
     for (StarParticle& star : star_field) star = {0.0f, 0.0f, 1.0f, 1e9f, 2.5e8f, false};
-    struct Step {
-        float delta;
-        int slot;   // -1: no card, or a black one
-        float grey;
-    } steps[] = {
+    struct Step { float delta; int slot; float grey; } steps[] = {   // slot -1: no card, or a black one
         {7, -1, 0}, {1.5f, 0, 0.5f}, {1.5f, 0, 1}, {3, 0, 1}, {1, 0, 0.5f}, {1, -1, 0}, {1, 8, 0.5f},   // 7 to 16 s
         {4, 8, 1},  {1, 8, 0.5f},    {1, -1, 0},   {1, 9, 0.5f}, {3, 9, 1},  {1, 9, 0.5f}, {1, -1, 0},   // to 28 s
     };
@@ -116,13 +108,11 @@ SCENE_TEST(TitleCards, CardsFadeUnderTheStarBlending)
     expect_colour(read_frame(), 600, 50, before, "screen under the black card at 30 s");
 }
 
-// The brightness the scene computes for an age (period 4).
-static float brightness_at(float age) { return (float)sin(age / 4.0f * 6.2831852); }
-
 SCENE_TEST(TitleCards, StarsRestartAtTheEndOfATwinkleWithinFiveUnits)
 {
-    // Ages whose brightness is exactly the single-precision 1e-6 (the
-    // restart threshold) and the value just below it.
+    // Ages whose brightness (as the scene computes it) is exactly the
+    // single-precision 1e-6, the restart threshold, and the value just below.
+    auto brightness_at = [](float age) { return (float)sin(age / 4.0f * 6.2831852); };
     const float limit = 0.000001f, below = nextafterf(limit, 0.0f);
     float at_limit = -1, at_below = -1;
     for (float age = 6.0e-7f; age < 7.0e-7f; age = nextafterf(age, 1.0f)) {
@@ -168,11 +158,9 @@ SCENE_TEST(WorldScene, BackdropFadesAndFigureJumpsAndLands)
     expect_colour(world(1.0f), 600, 420, scaled(backdrop, 0.5f), "backdrop at 1 s");
     expect_colour(world(1.0f), 600, 420, backdrop, "backdrop at 2 s");
     expect_colour(world(3.0f), 300, 100, backdrop, "no figure at exactly 5 s");
-    // Clock and the figure's bottom: rising (drawn at the sine although
-    // below the ground line), at an unchanged height (not below the
-    // previous one: still flying), falling, landed on the ground line when
-    // the sine falls below it, held there while it is negative, then the
-    // next jump.
+    // Clock and the figure's bottom: rising (at the sine, though below the ground
+    // line), unchanged (still flying), falling, landed on the ground line once
+    // the sine falls below it, held there while negative, the next jump.
     const float steps[][2] = {{5.5f, (float)(sin(0.5) * 300)}, {5.5f, (float)(sin(0.5) * 300)},
                               {6.5f, (float)(sin(1.5) * 300)}, {7.5f, (float)(sin(2.5) * 300)},
                               {8.0f, 150},                     {10.0f, 150},
@@ -194,13 +182,9 @@ SCENE_TEST(FlipBooks, FlickersAndSlideshowByTheirClocks)
 {
     const auto knife = scene_knife_flicker, attack = scene_attack_flicker, slides = scene_slideshow;
     const float below = 0.25f - 1.0f / 1048576.0f;   // just below a quarter second
-    struct Step {
-        void (*scene)(float);
-        float delta;
-        int slot;           // -1: nothing drawn
-        float grey;         // in which it shows
-        bool grey_before = false;   // the colour set to half grey before the call
-    } steps[] = {
+    // The slot shown (-1: nothing drawn) in which grey; grey_before: the colour
+    // set to half grey before the call.
+    struct Step { void (*scene)(float); float delta; int slot; float grey; bool grey_before = false; } steps[] = {
         // The knife in the colour it finds; the attack always in white.
         {knife, 0, 18, 0.5f, true}, {knife, 0.25f, 19, 0.5f}, {knife, 0.25f, 18, 0.5f},
         {attack, 0, 12, 1},         {attack, below, 12, 1},   {attack, 0.25f - below, 32, 1},

@@ -33,10 +33,8 @@ Rgb scaled(Rgb c, float grey) { return {(int)(c.r * grey + 0.5f), (int)(c.g * gr
 
 void fill_texture_table()
 {
-    for (int slot = 0; slot < TEXTURE_COUNT; slot++) {
-        Rgb c = slot_colour(slot);
-        texture_table[slot] = solid_texture((uint8_t)c.r, (uint8_t)c.g, (uint8_t)c.b);
-    }
+    for (int slot = 0; slot < TEXTURE_COUNT; slot++)
+        texture_table[slot] = solid_texture(slot_colour(slot).r, slot_colour(slot).g, slot_colour(slot).b);
 }
 
 static void write_picture(const std::string& path, Rgb c, unsigned size)

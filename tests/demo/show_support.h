@@ -13,15 +13,11 @@
 // mix in 85 and 170. None is black or white (white: an empty texture).
 Rgb slot_colour(int slot);
 Rgb scaled(Rgb colour, float grey);
-
 // Fills texture_table with solid slot colours (needs a current GL context).
 void fill_texture_table();
-
-// Writes dir/data/ with the 33 pictures in slot colours (size x size) and,
+// Writes dir/data/ with the 33 pictures (size x size) but skip_slot's and,
 // when soundtrack is true, tests/data/sound/tone.mp3 as data/lall.mp3.
-// skip_slot >= 0 leaves that picture out.
 void write_show_data(const std::string& dir, bool soundtrack, int skip_slot = -1, unsigned size = 16);
-
 // The slot whose colour the pixel shows (within tolerance), -1 for white (an
 // empty texture), -2 for anything else.
 int slot_at(Rgb pixel, int tolerance = 8);

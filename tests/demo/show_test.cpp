@@ -9,7 +9,6 @@
 #include "tests/sound/child_process.h"
 
 #include "demo/demo.h"
-#include "demo/show.h"
 #include "framework/glwindow.h"
 #include "platform/platform.h"
 #include "sound/sound.h"

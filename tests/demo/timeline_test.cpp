@@ -32,25 +32,17 @@ static void check_frame(uint32_t elapsed, Shown shown, int slot)
     demo_frame("");
     Frame f = read_frame();
     Rgb corner = f.at(600, 420), left = f.at(152, 240);
-    const Rgb world = slot_colour(10);
-    switch (shown) {
-    case LOADING:
-        EXPECT_TRUE(near(corner, slot_colour(2)) && near(f.at(150, 200), slot_colour(4))) << "picture and boat";
-        break;
-    case TITLE:
-        EXPECT_TRUE(near(f.at(345, 265), slot_colour(1)) && near(corner, Rgb{0, 0, 0})) << "a star, no card yet";
-        break;
-    case WORLD:   // fading in over its first 2 s
-        EXPECT_TRUE(near(corner, scaled(world, 0.5f)) || near(corner, world)) << "the world backdrop";
-        break;
-    case ATTACK: EXPECT_TRUE(near(corner, slot_colour(12))) << "the attack flicker"; break;
-    case SLIDESHOW: EXPECT_TRUE(near(corner, slot_colour(16))) << "the slideshow"; break;
-    case KNIFE: EXPECT_TRUE(near(corner, slot_colour(18))) << "the knife flicker"; break;
-    case CUBE:
-        EXPECT_TRUE(near(corner, slot_colour(22)) && near(left, scaled(slot_colour(21), 0.7f))) << "logo and box";
-        break;
-    case CARD: EXPECT_TRUE(near(corner, slot_colour(slot)) && near(left, slot_colour(slot))) << "card " << slot; break;
-    }
+    const Rgb world = slot_colour(10), box = scaled(slot_colour(21), 0.7f);
+    bool right = shown == LOADING  ? near(corner, slot_colour(2)) && near(f.at(150, 200), slot_colour(4))   // and boat
+               : shown == TITLE    ? near(f.at(345, 265), slot_colour(1)) && near(corner, Rgb{0, 0, 0})   // no card yet
+               : shown == WORLD    ? near(corner, scaled(world, 0.5f)) || near(corner, world)   // fading in over 2 s
+               : shown == ATTACK   ? near(corner, slot_colour(12))
+               : shown == SLIDESHOW ? near(corner, slot_colour(16))
+               : shown == KNIFE    ? near(corner, slot_colour(18))
+               : shown == CUBE     ? near(corner, slot_colour(22)) && near(left, box)   // logo and box
+                                   : near(corner, slot_colour(slot)) && near(left, slot_colour(slot));
+    const char* const names[] = {"loading", "title", "world", "attack", "slideshow", "knife", "cube", "card"};
+    EXPECT_TRUE(right) << "not the " << names[shown] << " " << slot;
 }
 
 // Stands in for the scenes to see whether blending is on when each is called.
