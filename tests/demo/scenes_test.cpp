@@ -26,12 +26,12 @@ static void expect_colour(const Frame& f, unsigned x, unsigned y, Rgb want, cons
                                  << got.b << " want " << want.r << "," << want.g << "," << want.b;
 }
 
-// An edge between two colours at x = edge (vertical) or y = edge: checked one
-// pixel to each side, clear of the rasteriser's rounding.
+// An edge between two colours at x = edge (vertical) or y = edge: checked on
+// the pixels each side of a whole-pixel edge, else one pixel clear of it.
 static void expect_edge(const Frame& f, bool vertical, float edge, unsigned across, Rgb before, Rgb after,
                         const std::string& what)
 {
-    unsigned a = (unsigned)floorf(edge) - 1, b = (unsigned)floorf(edge) + 1;
+    unsigned a = (unsigned)floorf(edge) - 1, b = (unsigned)floorf(edge) + (edge == floorf(edge) ? 0 : 1);
     expect_colour(f, vertical ? a : across, vertical ? across : a, before, what);
     expect_colour(f, vertical ? b : across, vertical ? across : b, after, what);
 }
