@@ -151,13 +151,9 @@ SCENE_TEST(TitleCards, StarsRestartAtTheEndOfATwinkleWithinFiveUnits)
 SCENE_TEST(WorldScene, BackdropFadesAndFigureJumpsAndLands)
 {
     const Rgb backdrop = slot_colour(10), figure = slot_colour(11);
-    auto world = [](float delta) {
-        glDisable(GL_BLEND);   // as the timeline does before each call
-        return frame_after(scene_world, delta);
-    };
-    expect_colour(world(1.0f), 600, 420, scaled(backdrop, 0.5f), "backdrop at 1 s");
-    expect_colour(world(1.0f), 600, 420, backdrop, "backdrop at 2 s");
-    expect_colour(world(3.0f), 300, 100, backdrop, "no figure at exactly 5 s");
+    expect_colour(frame_after(scene_world, 1.0f), 600, 420, scaled(backdrop, 0.5f), "backdrop at 1 s");
+    expect_colour(frame_after(scene_world, 1.0f), 600, 420, backdrop, "backdrop at 2 s");
+    expect_colour(frame_after(scene_world, 3.0f), 300, 100, backdrop, "no figure at exactly 5 s");
     // Clock and the figure's bottom: rising (at the sine, though below the ground
     // line), unchanged (still flying), falling, landed on the ground line once
     // the sine falls below it, held there while negative, the next jump.
@@ -168,7 +164,7 @@ SCENE_TEST(WorldScene, BackdropFadesAndFigureJumpsAndLands)
     float clock = 5;
     for (const auto& [at, bottom] : steps) {
         std::string what = "figure at " + std::to_string(at) + " s";
-        Frame f = world(at - clock);
+        Frame f = frame_after(scene_world, at - clock);
         clock = at;
         expect_edge(f, false, bottom, 300, backdrop, figure, what);
         if (bottom + 256 < 470) expect_edge(f, false, bottom + 256, 300, figure, backdrop, what + ", top");
@@ -215,10 +211,7 @@ SCENE_TEST(CubeScene, BoxInGreyOverTheLogoTurning)
     glColor3f(0.2f, 0.2f, 0.2f);   // the logo is drawn in white whatever the colour before
     Frame f = frame_after(scene_cube, 0.0f);
     expect_colour(f, 600, 420, logo, "logo");
-    const struct {
-        unsigned x, y;
-        Rgb colour;
-    } front[] = {{100, 320, white}, {220, 320, blue}, {100, 160, green}, {220, 160, red}};
+    const struct { unsigned x, y; Rgb colour; } front[] = {{100, 320, white}, {220, 320, blue}, {100, 160, green}, {220, 160, red}};
     for (const auto& p : front) expect_colour(f, p.x, p.y, grey(p.colour), "front face, mirrored");
 
     // Turning at 45 degrees a second: at 90 the narrow side faces the viewer;

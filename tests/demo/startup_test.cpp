@@ -101,30 +101,18 @@ TEST(Startup, SameLogAndTexturesWithOneOrSeveralDecodingThreads)
     EXPECT_EQ(several.err, one.err);
 }
 
-// Each trouble with the soundtrack is shown once, and the show goes on silently.
+// Each trouble with the soundtrack, at its opening or the device's, is shown
+// once, and the show goes on silently.
 TEST(Startup, SoundtrackTroubleGivesOneMessage)
 {
-    const struct {
-        const char* soundtrack;   // nullptr: none; "": the real one
-        const char* sdl_audio_driver;
-        const char* message;
-    } rows[] = {
-        {nullptr, nullptr, "File not found"},
-        {"not music\n", nullptr, "Unknown file format"},
-        {"", "no-such-driver", "Error initializing output device."},   // the real backend, no device
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.message);
+    for (const char* driver : {(const char*)nullptr, "no-such-driver"}) {
+        SCOPED_TRACE(driver ? "no sound device" : "no soundtrack");
         TempDir dir;
-        write_show_data(dir.path, row.soundtrack && !*row.soundtrack);
-        if (row.soundtrack && *row.soundtrack) std::ofstream(dir / "data/lall.mp3") << row.soundtrack;
-        ChildResult result = start_up(dir.path, 0, row.sdl_audio_driver);
+        write_show_data(dir.path, driver != nullptr);
+        ChildResult result = start_up(dir.path, 0, driver);
         EXPECT_CHILD_STATUS(result, 0);
-        // mpg123 may add notes of its own about bytes it could not read.
-        std::string messages, line;
-        for (std::istringstream in(result.err); std::getline(in, line);)
-            if (line.rfind("Note: ", 0) != 0) messages += line + "\n";
-        EXPECT_EQ(messages, "ZUZORE RO DODAZED: " + std::string(row.message) + "\n") << result.err;
+        EXPECT_EQ(result.err, std::string("ZUZORE RO DODAZED: ") +
+                                  (driver ? "Error initializing output device.\n" : "File not found\n"));
         EXPECT_EQ(result.out.find("music started"), std::string::npos);
     }
 }
