@@ -1,7 +1,6 @@
 // check_data_test.cpp: `oargala --check-data` run as a program in a working
 // directory with a data/ folder.
 #include "show_support.h"
-
 #include "tests/sound/child_process.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +20,6 @@ static std::vector<std::string> check_data(const std::string& dir, int status, c
     return lines;
 }
 
-// Line `line` holds every one of parts.
 static void expect_line(const std::vector<std::string>& lines, size_t line, std::initializer_list<const char*> parts)
 {
     for (const char* part : parts) EXPECT_NE(lines[line].find(part), std::string::npos) << part << " in " << lines[line];

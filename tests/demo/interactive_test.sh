@@ -1,9 +1,8 @@
 #!/bin/bash
-# interactive_test.sh: the real program in a window on an Xvfb of its own, on
-# the show's own data/ folder, with SDL's disk audio driver writing what would
-# reach the sound card to a file: the soundtrack must really play while the
-# loading scene shows, and Escape must end the show with exit code 0.
-# Usage: interactive_test.sh OARGALA SOURCE_DIR. Depends on Xvfb and xdotool.
+# interactive_test.sh OARGALA SOURCE_DIR: the real program in a window on an
+# Xvfb of its own, on the show's data/ folder, SDL's disk audio driver writing
+# what would reach the sound card to a file: the soundtrack must really play
+# while the loading scene shows, and Escape end the show with exit code 0.
 set -u
 oargala=$(realpath "$1")
 tmp=$(mktemp -d /tmp/oargala-interactive.XXXXXX)

@@ -5,7 +5,6 @@
 // Overlay space is 640x480 with the origin bottom-left, so frame pixel (x, y)
 // is overlay unit (x, y).
 #include "show_support.h"
-
 #include "tests/sound/child_process.h"
 
 #include "demo/draw.h"
@@ -44,8 +43,7 @@ static Frame frame_after(void (*scene)(float), float delta)
     return read_frame();
 }
 
-// A test whose body runs in a fresh process inside a headless window with the
-// slot colours.
+// A test whose body runs in a fresh process, in a headless window with the slot colours.
 #define SCENE_TEST(suite, name)                                                                         \
     static void suite##_##name();                                                                       \
     TEST(suite, name) { EXPECT_IN_CHILD([] { run_in_window([] { fill_texture_table(); suite##_##name(); }); }); } \
@@ -99,8 +97,7 @@ SCENE_TEST(TitleCards, CardsFadeUnderTheStarBlending)
         Rgb want = step.slot < 0 ? black : scaled(slot_colour(step.slot), step.grey * step.grey);
         for (unsigned xy : {5u, 240u}) expect_colour(f, xy, xy, want, what);
     }
-    // After 28 s the last card is drawn black, never negative: whatever is
-    // on the screen stays as it is.
+    // After 28 s the last card is drawn black, never negative: the screen stays.
     glColor3f(1, 1, 1);
     draw_quad(0, 0, 640, 480, texture_table[2], 1, 0);
     Rgb before = read_frame().at(600, 50);
@@ -110,8 +107,8 @@ SCENE_TEST(TitleCards, CardsFadeUnderTheStarBlending)
 
 SCENE_TEST(TitleCards, StarsRestartAtTheEndOfATwinkleWithinFiveUnits)
 {
-    // Ages whose brightness (as the scene computes it) is exactly the
-    // single-precision 1e-6, the restart threshold, and the value just below.
+    // Ages whose brightness, as the scene computes it, is the restart threshold
+    // (single-precision 1e-6) and the value just below.
     auto brightness_at = [](float age) { return (float)sin(age / 4.0f * 6.2831852); };
     const float limit = 0.000001f, below = nextafterf(limit, 0.0f);
     float at_limit = -1, at_below = -1;
@@ -182,13 +179,13 @@ SCENE_TEST(FlipBooks, FlickersAndSlideshowByTheirClocks)
     // set to half grey before the call.
     struct Step { void (*scene)(float); float delta; int slot; float grey; bool grey_before = false; } steps[] = {
         // The knife in the colour it finds; the attack always in white.
-        {knife, 0, 18, 0.5f, true}, {knife, 0.25f, 19, 0.5f}, {knife, 0.25f, 18, 0.5f},
-        {attack, 0, 12, 1},         {attack, below, 12, 1},   {attack, 0.25f - below, 32, 1},
-        {attack, 0.25f, 12, 1},     {attack, 0.25f, 32, 1},   {attack, 3, 32, 1},
+        {knife, 0, 18, 0.5f, true}, {knife, 0.25f, 19, 0.5f}, {knife, 0.25f, 18, 0.5f}, {attack, 0, 12, 1},
+        {attack, below, 12, 1}, {attack, 0.25f - below, 32, 1}, {attack, 0.25f, 12, 1}, {attack, 0.25f, 32, 1},
+        {attack, 3, 32, 1},
         // The slideshow at 0, 2.5, 3, 6.5, 7, 13.5, 14, 16.5 and 17 s.
-        {slides, 0, 16, 1, true},   {slides, 2.5f, 16, 1},    {slides, 0.5f, 14, 1},
-        {slides, 3.5f, 14, 1},      {slides, 0.5f, 15, 1},    {slides, 6.5f, 15, 1},
-        {slides, 0.5f, 17, 1},      {slides, 2.5f, 17, 1},    {slides, 0.5f, -1, 0},
+        {slides, 0, 16, 1, true}, {slides, 2.5f, 16, 1}, {slides, 0.5f, 14, 1}, {slides, 3.5f, 14, 1},
+        {slides, 0.5f, 15, 1},    {slides, 6.5f, 15, 1}, {slides, 0.5f, 17, 1}, {slides, 2.5f, 17, 1},
+        {slides, 0.5f, -1, 0},
         // It leaves the colour white, even when it drew nothing.
         {knife, 0.25f, 19, 1},
     };

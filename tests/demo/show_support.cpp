@@ -42,10 +42,7 @@ static void write_picture(const std::string& path, Rgb c, unsigned size)
     std::vector<uint8_t> rgb((size_t)size * size * 3);
     for (size_t i = 0; i < rgb.size(); i += 3) rgb[i] = (uint8_t)c.r, rgb[i + 1] = (uint8_t)c.g, rgb[i + 2] = (uint8_t)c.b;
     if (path.compare(path.size() - 4, 4, ".jpg") != 0) {
-        png_image image{};
-        image.version = PNG_IMAGE_VERSION;
-        image.width = image.height = size;
-        image.format = PNG_FORMAT_RGB;
+        png_image image{nullptr, PNG_IMAGE_VERSION, size, size, PNG_FORMAT_RGB, 0, 0, 0, {0}};
         if (!png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr)) abort();
         return;
     }

@@ -1,11 +1,10 @@
-// show_test.cpp: the whole show, end to end: the headless backend on the
-// frame clock (10 frames a second of show time, whatever the machine's speed)
-// and a quarter-size surface (quick to draw), real pictures (the crisis
-// card's left out) and a real MP3 in a data/ folder, the recording sound
-// backend. One pixel that only full-screen pictures cover tells the order in
-// which the slots appear; the process must end by itself after 159 s.
+// show_test.cpp: the whole show, end to end: the headless backend on the frame
+// clock (10 frames a second of show time, whatever the machine's speed) and a
+// quarter-size surface (quick to draw), real pictures (but the crisis card's)
+// and MP3 in a data/ folder, the recording sound backend. One pixel only
+// full-screen pictures cover tells the order of the slots; the process must
+// end by itself after 159 s.
 #include "show_support.h"
-
 #include "tests/sound/child_process.h"
 
 #include "demo/demo.h"
@@ -27,9 +26,9 @@ static int probe()
     return rgb[0] + rgb[1] + rgb[2] == 0 ? -3 : slot_at(Rgb{rgb[0], rgb[1], rgb[2]}, 6);
 }
 
-// Prints, in one line, the slots in the order they first held the probe for
-// two frames running (not a fade passing through another slot's colour), the
-// flickers' returns to their first picture, how the show ended and its music.
+// Prints the slots in the order they first held the probe two frames running
+// (not a fade through another's colour), the flickers' returns to their first
+// picture, how the show ended and its music.
 static void on_exit_report(int code)
 {
     std::string order;

@@ -1,9 +1,7 @@
-// startup_test.cpp: demo_init with real pictures and a real MP3 in a data/
-// folder: every slot's picture, whatever the number of decoding threads and
-// with broken files among them, the start time, the stars, the soundtrack
-// and its messages; and the sound error texts.
+// startup_test.cpp: demo_init with real pictures and MP3 in a data/ folder:
+// every slot's picture, with broken files and whatever the number of decoding
+// threads, the start time, the stars, the soundtrack and its messages.
 #include "show_support.h"
-
 #include "tests/sound/child_process.h"
 
 #include "demo/demo.h"
@@ -17,12 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-
-TEST(SoundErrorText, EdgesOfTheTable)
-{
-    EXPECT_STREQ(sound_error_text(18), "Required Mediaplayer codec is not installed");
-    for (int code : {19, INT_MAX, -1, INT_MIN}) EXPECT_STREQ(sound_error_text(code), "Unknown error") << code;
-}
 
 // demo_init in dir with the clock at 4242 ms, `threads` decoding ahead (0: as
 // demo_init starts them), on the recording sound backend unless an SDL audio
@@ -115,4 +107,7 @@ TEST(Startup, SoundtrackTroubleGivesOneMessage)
                                   (driver ? "Error initializing output device.\n" : "File not found\n"));
         EXPECT_EQ(result.out.find("music started"), std::string::npos);
     }
+    // The texts at the ends of the table, and past them.
+    EXPECT_STREQ(sound_error_text(18), "Required Mediaplayer codec is not installed");
+    for (int code : {19, INT_MAX, -1, INT_MIN}) EXPECT_STREQ(sound_error_text(code), "Unknown error") << code;
 }

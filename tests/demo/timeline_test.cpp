@@ -1,10 +1,7 @@
 // timeline_test.cpp: which picture or scene the timeline shows on both sides
-// of each threshold, driven by a fake millisecond clock, in show order in one
-// process, so every scene meets the timeline on its first frame as in the
-// show. The start time sits just before the 32-bit clock wraps, so most cases
-// are read across the wrap.
+// of each threshold, on a fake millisecond clock, in show order in one process
+// (so each scene starts as in the show), read across the 32-bit clock's wrap.
 #include "show_support.h"
-
 #include "tests/sound/child_process.h"
 
 #include "demo/demo.h"
