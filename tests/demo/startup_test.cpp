@@ -47,7 +47,8 @@ static ChildResult start_up(const std::string& dir, unsigned threads, const char
             }
             for (const StarParticle& star : star_field) {
                 EXPECT_TRUE(!star.visible && star.brightness == 0.0f && star.period == 4.0f);
-                EXPECT_TRUE(star.x >= 0.0f && star.x <= 5.0f && star.y >= 0.0f && star.y <= 5.0f);
+                EXPECT_TRUE(star.x >= 0.0f && star.x <= 5.0f && star.y >= 0.0f && star.y <= 5.0f && star.x != star.y)
+                    << "within 5 units and off the diagonal: " << star.x << ", " << star.y;
                 EXPECT_TRUE(star.age >= 0.0f && star.age <= 4.0f);
             }
             uint32_t played_at = 0;
