@@ -170,7 +170,6 @@ SCENE_TEST(WorldScene, BackdropFadesAndFigureJumpsAndLands)
     }
 }
 
-// The flip-books in one process: each keeps its own clock.
 SCENE_TEST(FlipBooks, FlickersAndSlideshowByTheirClocks)
 {
     const auto knife = scene_knife_flicker, attack = scene_attack_flicker, slides = scene_slideshow;
