@@ -4,7 +4,6 @@
 
 #include "demo/show.h"
 
-#include <GL/gl.h>
 #include <jpeglib.h>
 #include <png.h>
 
@@ -13,33 +12,20 @@
 #include <filesystem>
 #include <vector>
 
-const std::string tone_path = OARGALA_TEST_DATA "/sound/tone.mp3";
-
-static std::vector<Rgb> make_palette()
-{
-    std::vector<Rgb> palette(TEXTURE_COUNT);
-    palette[0] = {255, 0, 0};
-    palette[1] = {255, 255, 0};
-    palette[8] = {0, 255, 0};
-    palette[9] = {0, 0, 255};
-    static const int levels[4] = {0, 85, 170, 255};
-    int next = 0;
-    for (int slot = 0; slot < TEXTURE_COUNT; slot++) {
-        if (slot == 0 || slot == 1 || slot == 8 || slot == 9) continue;
-        for (;; next++) {
-            Rgb c{levels[next / 16 % 4], levels[next / 4 % 4], levels[next % 4]};
-            bool mixed = c.r % 255 || c.g % 255 || c.b % 255;
-            if (mixed) break;
-        }
-        palette[slot] = {levels[next / 16 % 4], levels[next / 4 % 4], levels[next % 4]};
-        next++;
-    }
-    return palette;
-}
-
 Rgb slot_colour(int slot)
 {
-    static const std::vector<Rgb> palette = make_palette();
+    static const std::vector<Rgb> palette = [] {
+        std::vector<Rgb> colours;
+        const int levels[4] = {0, 85, 170, 255};
+        for (int s = 0, next = 0; s < TEXTURE_COUNT; s++) {
+            Rgb c = s == 0 ? Rgb{255, 0, 0} : s == 1 ? Rgb{255, 255, 0} : s == 8 ? Rgb{0, 255, 0} : Rgb{0, 0, 255};
+            if (s != 0 && s != 1 && s != 8 && s != 9)
+                do c = {levels[next / 16 % 4], levels[next / 4 % 4], levels[next % 4]}, next++;
+                while (c.r % 255 == 0 && c.g % 255 == 0 && c.b % 255 == 0);
+            colours.push_back(c);
+        }
+        return colours;
+    }();
     return palette[slot];
 }
 
@@ -47,42 +33,19 @@ Rgb scaled(Rgb c, float grey) { return {(int)(c.r * grey + 0.5f), (int)(c.g * gr
 
 void fill_texture_table()
 {
-    for (int slot = 0; slot < TEXTURE_COUNT; slot++) {
-        Rgb c = slot_colour(slot);
-        texture_table[slot] = solid_texture((uint8_t)c.r, (uint8_t)c.g, (uint8_t)c.b);
+    for (int slot = 0; slot < TEXTURE_COUNT; slot++)
+        texture_table[slot] = solid_texture(slot_colour(slot).r, slot_colour(slot).g, slot_colour(slot).b);
+}
+
+static void write_picture(const std::string& path, Rgb c, unsigned size)
+{
+    std::vector<uint8_t> rgb((size_t)size * size * 3);
+    for (size_t i = 0; i < rgb.size(); i += 3) rgb[i] = (uint8_t)c.r, rgb[i + 1] = (uint8_t)c.g, rgb[i + 2] = (uint8_t)c.b;
+    if (path.compare(path.size() - 4, 4, ".jpg") != 0) {
+        png_image image{nullptr, PNG_IMAGE_VERSION, size, size, PNG_FORMAT_RGB, 0, 0, 0, {0}};
+        if (!png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr)) abort();
+        return;
     }
-}
-
-void set_slot_quadrants(int slot, Rgb bottom_left, Rgb bottom_right, Rgb top_left, Rgb top_right)
-{
-    texture_table[slot] = quadrant_texture(bottom_left, bottom_right, top_left, top_right, 64);
-}
-
-static void write_png(const std::string& path, Rgb c, unsigned size)
-{
-    FILE* file = fopen(path.c_str(), "wb");
-    if (!file) abort();
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) abort();
-    png_init_io(png, file);
-    png_set_IHDR(png, info, size, size, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row(size * 3);
-    for (unsigned x = 0; x < size; x++) {
-        row[x * 3] = (png_byte)c.r;
-        row[x * 3 + 1] = (png_byte)c.g;
-        row[x * 3 + 2] = (png_byte)c.b;
-    }
-    for (unsigned y = 0; y < size; y++) png_write_row(png, row.data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    fclose(file);
-}
-
-static void write_jpeg(const std::string& path, Rgb c, unsigned size)
-{
     FILE* file = fopen(path.c_str(), "wb");
     if (!file) abort();
     jpeg_compress_struct cinfo;
@@ -90,22 +53,15 @@ static void write_jpeg(const std::string& path, Rgb c, unsigned size)
     cinfo.err = jpeg_std_error(&jerr);
     jpeg_create_compress(&cinfo);
     jpeg_stdio_dest(&cinfo, file);
-    cinfo.image_width = size;
-    cinfo.image_height = size;
+    cinfo.image_width = cinfo.image_height = size;
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, 100, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(size * 3);
-    for (unsigned x = 0; x < size; x++) {
-        row[x * 3] = (JSAMPLE)c.r;
-        row[x * 3 + 1] = (JSAMPLE)c.g;
-        row[x * 3 + 2] = (JSAMPLE)c.b;
-    }
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
+    while (cinfo.next_scanline < size) {
+        JSAMPROW row = rgb.data() + (size_t)cinfo.next_scanline * size * 3;
+        jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
@@ -115,16 +71,10 @@ static void write_jpeg(const std::string& path, Rgb c, unsigned size)
 void write_show_data(const std::string& dir, bool soundtrack, int skip_slot, unsigned size)
 {
     std::filesystem::create_directories(dir + "/data");
-    for (int slot = 0; slot < TEXTURE_COUNT; slot++) {
-        if (slot == skip_slot) continue;
-        std::string path = dir + "/" + texture_paths[slot];
-        if (path.size() > 4 && path.compare(path.size() - 4, 4, ".jpg") == 0)
-            write_jpeg(path, slot_colour(slot), size);
-        else
-            write_png(path, slot_colour(slot), size);
-    }
+    for (int slot = 0; slot < TEXTURE_COUNT; slot++)
+        if (slot != skip_slot) write_picture(dir + "/" + texture_paths[slot], slot_colour(slot), size);
     if (soundtrack)
-        std::filesystem::copy_file(tone_path, dir + "/" + soundtrack_path,
+        std::filesystem::copy_file(OARGALA_TEST_DATA "/sound/tone.mp3", dir + "/" + soundtrack_path,
                                    std::filesystem::copy_options::overwrite_existing);
 }
 

@@ -8,26 +8,16 @@
 
 #include <string>
 
-// Slots 0, 8 and 9 (the title cards) and 1 (the star) use only 0 and 255 per
-// channel, so that the title scene's colour-squaring blend leaves them as they
-// are; the others mix in 85 and 170. None is black or white: white is what an
-// empty texture shows.
+// Slots 0, 8, 9 (title cards) and 1 (star) use only 0 and 255 per channel, so
+// the title scene's colour-squaring blend leaves them as they are; the others
+// mix in 85 and 170. None is black or white (white: an empty texture).
 Rgb slot_colour(int slot);
 Rgb scaled(Rgb colour, float grey);
-
-// Fills texture_table with solid textures of slot_colour(slot) (needs a
-// current GL context, e.g. inside run_in_window).
+// Fills texture_table with solid slot colours (needs a current GL context).
 void fill_texture_table();
-// Slot `slot` gets a quadrant picture instead.
-void set_slot_quadrants(int slot, Rgb bottom_left, Rgb bottom_right, Rgb top_left, Rgb top_right);
-
-// Writes dir/data/ with the 33 pictures in slot colours (size x size) and,
+// Writes dir/data/ with the 33 pictures (size x size) but skip_slot's and,
 // when soundtrack is true, tests/data/sound/tone.mp3 as data/lall.mp3.
-// skip_slot >= 0 leaves that picture out.
 void write_show_data(const std::string& dir, bool soundtrack, int skip_slot = -1, unsigned size = 16);
-
 // The slot whose colour the pixel shows (within tolerance), -1 for white (an
 // empty texture), -2 for anything else.
 int slot_at(Rgb pixel, int tolerance = 8);
-
-extern const std::string tone_path;
