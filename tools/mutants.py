@@ -97,7 +97,7 @@ def main():
     parser.add_argument("--timeout", type=int, default=900, help="seconds for one mutant's tests")
     parser.add_argument("--survivors-of", metavar="TSV",
                         help="count the mutants that survived in this earlier mutants.tsv as survived without "
-                             "running them (for a suite that only lost tests since)")
+                             "running them (for a suite that only lost tests since; the file may still grow)")
     args = parser.parse_args()
 
     mutants = read_list(args.list_file)
@@ -187,13 +187,15 @@ def main():
     signal.signal(signal.SIGINT, on_signal)
     signal.signal(signal.SIGTERM, on_signal)
 
-    earlier_survivors = set()
-    if args.survivors_of:
+    def earlier_survivors():
+        # Read again for every mutant: the earlier run may still be going on.
+        if not args.survivors_of or not os.path.exists(args.survivors_of):
+            return set()
         with open(args.survivors_of, encoding="utf-8") as f:
-            earlier_survivors = {row.split("\t")[-1].rstrip("\n") for row in f if "\tsurvived\t" in row}
+            return {row.split("\t")[-1].rstrip("\n") for row in f if "\tsurvived\t" in row}
 
     for m in mutants:
-        if m.name() in earlier_survivors:
+        if m.name() in earlier_survivors():
             counts["survived"] += 1
             results.append((m.number, "survived", 0, "-", m.name()))
             print(f"{m.number:4} {'survived':10} {0:5}s  (earlier run)  {m.name()}", flush=True)
