@@ -92,8 +92,9 @@ def main():
     parser.add_argument("--build", default=os.path.join(ROOT, "build-mutants"))
     parser.add_argument("--only", help="only the mutants whose file and snippet match this regex")
     parser.add_argument("--list", action="store_true", help="list the mutants and whether they apply")
-    parser.add_argument("--numbers", metavar="FIRST-LAST",
-                        help="only the mutants numbered FIRST to LAST (to share a run between work trees)")
+    parser.add_argument("--numbers", metavar="LIST",
+                        help="only these mutants, as numbers and ranges: 1-120 or 19,22,230-235 "
+                             "(to share a run between work trees, or to run an earlier run's survivors again)")
     parser.add_argument("--timeout", type=int, default=900, help="seconds for one mutant's tests")
     parser.add_argument("--survivors-of", metavar="TSV",
                         help="count the mutants that survived in this earlier mutants.tsv as survived without "
@@ -104,8 +105,11 @@ def main():
     if args.only:
         mutants = [m for m in mutants if re.search(args.only, m.name())]
     if args.numbers:
-        first, _, last = args.numbers.partition("-")
-        mutants = [m for m in mutants if int(first) <= m.number <= int(last or first)]
+        wanted = set()
+        for part in args.numbers.split(","):
+            first, _, last = part.partition("-")
+            wanted.update(range(int(first), int(last or first) + 1))
+        mutants = [m for m in mutants if m.number in wanted]
 
     def applies(m):
         with open(os.path.join(ROOT, m.path), encoding="utf-8") as f:
