@@ -62,16 +62,22 @@ void decode_one(Decoded& decoded, int index)
     hold_log(nullptr);
 }
 
+// Decodes the next picture nobody has taken yet; false when none is left.
+bool decode_next()
+{
+    uint32_t index = ahead->next.fetch_add(1);
+    if (index >= ahead->pictures.size()) return false;
+    Decoded& decoded = ahead->pictures[index];
+    decode_one(decoded, (int)index);
+    std::lock_guard<std::mutex> guard(ahead->lock);
+    decoded.done = true;
+    ahead->finished.notify_all();
+    return true;
+}
+
 void work()
 {
-    for (;;) {
-        uint32_t index = ahead->next.fetch_add(1);
-        if (index >= ahead->pictures.size()) return;
-        Decoded& decoded = ahead->pictures[index];
-        decode_one(decoded, (int)index);
-        std::lock_guard<std::mutex> guard(ahead->lock);
-        decoded.done = true;
-        ahead->finished.notify_all();
+    while (decode_next()) {
     }
 }
 
@@ -84,7 +90,10 @@ void decode_ahead(const char* const* paths, uint32_t count, unsigned threads)
     ahead = new DecodeAhead;
     ahead->pictures = std::vector<Decoded>(count);
     for (uint32_t i = 0; i < count; i++) ahead->pictures[i].path = paths[i];
-    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    // One core is left to the calling thread: it makes the window and the GL
+    // context meanwhile, which every frame waits for, and decodes along once
+    // it has to wait for a picture (take_decoded).
+    if (threads == 0) threads = std::max(2u, std::thread::hardware_concurrency()) - 1;
     threads = std::min(threads, std::max(1u, count));
     for (unsigned i = 0; i < threads; i++) std::thread(work).detach();
 }
@@ -94,10 +103,15 @@ bool take_decoded(ImageLoader* loader, int index, const char* path, bool* recogn
     if (!ahead || index < 0 || (size_t)index >= ahead->pictures.size()) return false;
     Decoded& decoded = ahead->pictures[(size_t)index];
     if (decoded.taken || decoded.path != path) return false;
-    {
-        std::unique_lock<std::mutex> guard(ahead->lock);
-        ahead->finished.wait(guard, [&] { return decoded.done; });
+    // Rather than wait idle, decode the pictures after this one.
+    std::unique_lock<std::mutex> guard(ahead->lock);
+    while (!decoded.done) {
+        guard.unlock();
+        bool helped = decode_next();
+        guard.lock();
+        if (!helped) ahead->finished.wait(guard, [&] { return decoded.done; });
     }
+    guard.unlock();
     decoded.taken = true;
     if (!decoded.opened) return false;
 
