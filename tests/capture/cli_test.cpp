@@ -65,6 +65,17 @@ TEST(CaptureCli, PicturesAtChosenTimesMatchTheFullRunAndLetterbox)
     // bars left and right; taller, above and below.
     std::vector<uint8_t> card = pixels(dir + "/full/frame-00365.png");
     EXPECT_GT(*std::max_element(card.begin(), card.end()), 100);
+    // In the picture's own colours: red, green and blue each near their
+    // mean in crisis.png (whose red and blue differ by 16 levels).
+    std::vector<uint8_t> crisis = pixels(std::string(source_dir) + "/data/crisis.png");
+    for (size_t channel = 0; channel < 3; channel++) {
+        auto mean = [&](const std::vector<uint8_t>& rgb) {
+            double sum = 0;
+            for (size_t i = channel; i < rgb.size(); i += 3) sum += rgb[i];
+            return sum * 3 / (double)rgb.size();
+        };
+        EXPECT_NEAR(mean(card), mean(crisis), 6) << "channel " << channel;
+    }
     for (auto [w, h, x, y] : {std::array<unsigned, 4>{160, 60, 40, 0}, {80, 120, 0, 30}}) {
         std::string size = std::to_string(w) + "x" + std::to_string(h);
         RunResult r = run_oargala({{"--capture", size + "/", "--fps", "5", "--size", size, "--at", "73"}, dir});
@@ -119,7 +130,7 @@ TEST(CaptureCli, VideosHoldEveryFrameAndTheSoundtrackInPlace)
         const char *output, *fps, *size, *frames, *video;
     } cases[] = {
         {"show.mp4", "4", "320x240", "636", "h264,320,240,yuv420p,4/1,636\n\"mov,mp4,m4a,3gp,3g2,mj2\"\n"},
-        {"quiet.mkv", "2", "64x48", "318", "h264,64,48,yuv420p,2/1,318\n\"matroska,webm\"\n"},
+        {"quiet.MKV", "2", "64x48", "318", "h264,64,48,yuv420p,2/1,318\n\"matroska,webm\"\n"},
     };
     std::vector<int16_t> soundtrack = decode_audio(std::string(source_dir) + "/data/lall.mp3");
     ASSERT_GT(soundtrack.size(), 130u * 44100);

@@ -90,13 +90,17 @@ struct Picture {
     {
         return slot_at(at(left + (unsigned)(x * w / 640), h - 1 - (unsigned)(y * h / 480)));
     }
-    // The loading scene: slot 2 in the corners and its first and last columns, a boat frame left of the middle.
+    // The loading scene: slot 2 in the corners and its first and last
+    // columns, a boat frame left of the middle from its foot at y 140 up
+    // (upside down, y 144 would be background).
     void expect_loading_scene(unsigned left, unsigned w, unsigned h) const
     {
         for (float x : {0.0f, 2.0f, 637.0f, 639.5f})
             for (float y : {2.0f, 240.0f, 477.0f}) EXPECT_EQ(slot(left, w, h, x, y), 2) << x << "," << y;
-        int boat = slot(left, w, h, 150, 236);
-        EXPECT_TRUE(boat >= 4 && boat <= 7) << "slot " << boat;
+        for (float y : {144.0f, 236.0f}) {
+            int boat = slot(left, w, h, 150, y);
+            EXPECT_TRUE(boat >= 4 && boat <= 7) << "slot " << boat << " at y " << y;
+        }
     }
 };
 
@@ -108,6 +112,7 @@ TEST(Screenshot, WindowShowsTheScaledPictureAndTheFrameRateAndSwallowsOtherKeys)
     ASSERT_NE(show.window, "") << read_text(show.dir + "/.err");
     std::string first = show.screenshot();
     ASSERT_NE(first, "") << read_text(show.dir + "/.err");
+    EXPECT_TRUE(std::regex_match(first, std::regex("oargala-[0-9]{3}\\.[0-9]{3}\\.png"))) << first;   // show time
     Picture p(show.dir + "/" + first);
     ASSERT_EQ(std::to_string(p.width) + "x" + std::to_string(p.height), "1024x768");   // the window's size
     p.expect_loading_scene(0, 1024, 768);
