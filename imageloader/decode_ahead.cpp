@@ -75,12 +75,6 @@ bool decode_next()
     return true;
 }
 
-void work()
-{
-    while (decode_next()) {
-    }
-}
-
 }  // namespace
 
 void decode_ahead(const char* const* paths, uint32_t count, unsigned threads)
@@ -95,7 +89,11 @@ void decode_ahead(const char* const* paths, uint32_t count, unsigned threads)
     // it has to wait for a picture (take_decoded).
     if (threads == 0) threads = std::max(2u, std::thread::hardware_concurrency()) - 1;
     threads = std::min(threads, std::max(1u, count));
-    for (unsigned i = 0; i < threads; i++) std::thread(work).detach();
+    for (unsigned i = 0; i < threads; i++)
+        std::thread([] {
+            while (decode_next()) {
+            }
+        }).detach();
 }
 
 bool take_decoded(ImageLoader* loader, int index, const char* path, bool* recognised)

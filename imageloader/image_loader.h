@@ -25,12 +25,12 @@ void print_held_log(const std::string& held);
 // Starts decoding paths[0] to paths[count - 1] on worker threads (threads:
 // how many; 0 for one per core but one), in texture layout, each picture's
 // log lines held back. load_texture(name, paths[i], i) then takes over
-// picture i instead of reading the file, decoding the next pictures itself
-// while picture i is not ready yet: it prints the held
-// lines where its own reading would have printed them, so the log reads as
-// if each file were read at its turn. A file that could not be opened is
-// left to load_texture's own reading (its line and message box). Only the
-// first call starts anything.
+// picture i instead of reading the file (decoding the next pictures itself
+// while picture i is not ready): it prints the held lines where its own
+// reading would have printed them, so the log reads as if each file were
+// read at its turn. A file that could not be opened is left to
+// load_texture's own reading (its line and message box). Only the first call
+// starts anything.
 void decode_ahead(const char* const* paths, uint32_t count, unsigned threads);
 
 // Largest picture the readers accept: each side at most 16384 pixels and the
