@@ -12,7 +12,7 @@ seconds=${1:-60}
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DOARGALA_FUZZ=ON -DOARGALA_TESTS=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DOARGALA_BENCH=OFF -DOARGALA_SANITIZE=OFF -DOARGALA_THREAD_SANITIZE=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target fuzz_loader
 
 work=$(mktemp -d)
