@@ -52,22 +52,12 @@ void ImageLoader::upload(uint32_t name)
     glBindTexture(GL_TEXTURE_2D, name);
     // A file that was recognised but gave no picture leaves the texture
     // without an image rather than uploading a previous picture's size.
-    if (decoded && texture_layout) {
+    if (decoded) {
         // llvmpipe keeps RGBA textures as blue-green-red-alpha words: this
         // upload is a copy, where RGB bytes cost a conversion pass. A
         // 24-bit picture's alpha is 255 throughout, so it still draws opaque.
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, (GLsizei)width, (GLsizei)height, 0, GL_BGRA,
                      GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
-    } else if (decoded) {
-        // Rows are tightly packed: a 24-bit row of any width is not a
-        // multiple of 4 bytes, GL's default unpack alignment.
-        GLint alignment = 4;
-        glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        GLenum layout = bits_per_pixel == 32 ? GL_RGBA : GL_RGB;
-        glTexImage2D(GL_TEXTURE_2D, 0, (GLint)layout, (GLsizei)width, (GLsizei)height, 0, layout,
-                     GL_UNSIGNED_BYTE, pixels);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     }
     delete[] pixels;
     pixels = nullptr;

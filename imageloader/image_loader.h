@@ -82,8 +82,8 @@ public:
     void load_textures(const uint32_t* names, uint32_t count, ...);
     void load_texture(uint32_t name, const char* path, int index);
     bool read_image(const char* path, int index);
-    // Uploads the held picture (if decoded) into the bound texture name and
-    // releases it; the second half of load_texture.
+    // Uploads the held picture (if decoded, in texture layout) into texture
+    // name and releases it; the second half of load_texture.
     void upload(uint32_t name);
     // read_image on a file it has opened: reads it and closes it.
     bool read_opened(FILE* file, int index);
