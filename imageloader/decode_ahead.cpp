@@ -4,9 +4,9 @@
 // pictures in list order; each decodes with a loader of its own and holds
 // its log lines back, so what is printed, and when, is what reading the
 // files one by one at load time prints. Message boxes and GL stay on the
-// calling thread. The buffers held at once are bounded (a worker waits for
-// the show to take pictures over). Depends on image_loader.h, platform/ (the heap's set-up
-// for many large pictures) and the C++ thread library.
+// calling thread. The buffers held at once are bounded: a worker waits for
+// the show to take pictures over. Depends on image_loader.h, platform/ (the
+// heap's set-up for many large pictures) and the C++ thread library.
 #include "image_loader.h"
 
 #include "platform/platform.h"
