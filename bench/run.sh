@@ -24,7 +24,8 @@ while [ $# -gt 0 ]; do
     *) args+=("$1"); shift ;;
   esac
 done
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DOARGALA_BENCH=ON -DOARGALA_TESTS=OFF "${launcher[@]}" >/dev/null
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DOARGALA_BENCH=ON -DOARGALA_TESTS=OFF \
+  -DOARGALA_FUZZ=OFF -DOARGALA_SANITIZE=OFF -DOARGALA_THREAD_SANITIZE=OFF "${launcher[@]}" >/dev/null
 cmake --build build-bench -j2 --target oargala bench_decode bench_show bench_draw
 if [ -n "$baseline" ]; then
   commit=$(git rev-parse --short "$baseline^{commit}")

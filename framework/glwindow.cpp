@@ -142,6 +142,20 @@ void GlWindow::run()
              colour_bits, depth_bits);
     snprintf(window_title, sizeof window_title, "%s", text_buffer);
 
+    // Every way out of here, early or after the show, puts back what was changed.
+    auto tear_down = [this] {
+        if (fullscreen) {
+            platform_restore_display_mode();
+            platform_show_cursor(true);
+        }
+        if (has_context) {
+            platform_make_current(false);
+            platform_destroy_context();
+        }
+        if (has_window) platform_destroy_window();
+        has_context = false;
+        has_window = false;
+    };
     bool desktop = fullscreen && window_settings.desktop;
     if (fullscreen) {
         platform_show_cursor(false);
@@ -150,17 +164,17 @@ void GlWindow::run()
 
     PlatformWindowDesc desc = {window_title, window_width(), window_height(), colour_bits, depth_bits,
                                fullscreen != 0, desktop};
-    if (!platform_create_window(&desc)) return;
+    if (!platform_create_window(&desc)) return tear_down();
     has_window = true;
     setup_pixel_format();
     if (!platform_create_context()) {
         platform_message_box(error_caption, "Creation of OpenGL context failed!", PLATFORM_ICON_EXCLAMATION);
-        return;
+        return tear_down();
     }
     has_context = true;
     if (!platform_make_current(true)) {
         platform_message_box(error_caption, "Could not make OpenGL context active!", PLATFORM_ICON_EXCLAMATION);
-        return;
+        return tear_down();
     }
     if (!platform_set_vsync(window_settings.vsync) && window_settings.vsync) {
         fprintf(stderr, "oargala: this display cannot wait for its refresh; the show runs without vsync\n");
@@ -201,16 +215,7 @@ void GlWindow::run()
         platform_swap_buffers();
     }
     screenshot_finish();
-
-    if (fullscreen) {
-        platform_restore_display_mode();
-        platform_show_cursor(true);
-    }
-    platform_make_current(false);
-    platform_destroy_context();
-    platform_destroy_window();
-    has_context = false;
-    has_window = false;
+    tear_down();
 }
 
 int run_demo_window(const WindowSettings& settings, WindowCallback init, WindowCallback frame)

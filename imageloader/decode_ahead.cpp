@@ -4,8 +4,9 @@
 // pictures in list order; each decodes with a loader of its own and holds
 // its log lines back, so what is printed, and when, is what reading the
 // files one by one at load time prints. Message boxes and GL stay on the
-// calling thread. Depends on image_loader.h, platform/ (the heap's set-up
-// for many large pictures) and the C++ thread library.
+// calling thread. The buffers held at once are bounded: a worker waits for
+// the show to take pictures over. Depends on image_loader.h, platform/ (the
+// heap's set-up for many large pictures) and the C++ thread library.
 #include "image_loader.h"
 
 #include "platform/platform.h"
@@ -30,6 +31,7 @@ struct Decoded {
     bool recognised = false;
     ImageLoader picture;     // pixels and what read_image left in the fields
     std::string held_log;
+    uint64_t reserved = 0;   // bytes of its buffer, counted in DecodeAhead::held
 };
 
 // Made once by the first decode_ahead and never destroyed: a worker may
@@ -38,9 +40,37 @@ struct DecodeAhead {
     std::vector<Decoded> pictures;
     std::atomic<uint32_t> next{0};
     std::mutex lock;
-    std::condition_variable finished;
+    std::condition_variable changed;   // a picture decoded, taken over or wanted
+    uint64_t held = 0, budget = 0;     // bytes of the buffers not yet taken over
+    uint32_t wanted = 0;               // the picture load_texture asks for, or last asked for
 };
 DecodeAhead* ahead;
+
+// The picture this thread is decoding, and whether the thread is a worker:
+// the calling thread decodes along only while it waits for a picture, and
+// never waits for memory, or it could not take over what frees it.
+thread_local Decoded* decoding;
+thread_local uint32_t decoding_index;
+thread_local bool worker;
+
+void reserve(uint64_t bytes)
+{
+    std::unique_lock<std::mutex> guard(ahead->lock);
+    if (worker)
+        ahead->changed.wait(guard, [&] {
+            return ahead->held + bytes <= ahead->budget || decoding_index <= ahead->wanted;
+        });
+    ahead->held += bytes;
+    decoding->reserved += bytes;
+}
+
+// Under the lock: the picture's buffer no longer counts.
+void release(Decoded& decoded)
+{
+    ahead->held -= decoded.reserved;
+    decoded.reserved = 0;
+    ahead->changed.notify_all();
+}
 
 // Stand-ins no reader writes (sides are at most 65535 in the formats that
 // set them before failing), to tell which fields a reader set.
@@ -57,8 +87,12 @@ void decode_one(Decoded& decoded, int index)
     FILE* file = fopen(decoded.path.c_str(), "rb");
     if (!file) return;
     decoded.opened = true;
+    decoding = &decoded;
+    decoding_index = (uint32_t)index;
     hold_log(&decoded.held_log);
+    hold_allocations(reserve);
     decoded.recognised = decoded.picture.read_opened(file, index);
+    hold_allocations(nullptr);
     hold_log(nullptr);
 }
 
@@ -71,17 +105,19 @@ bool decode_next()
     decode_one(decoded, (int)index);
     std::lock_guard<std::mutex> guard(ahead->lock);
     decoded.done = true;
-    ahead->finished.notify_all();
+    if (!decoded.picture.pixels) release(decoded);   // a reader that gave up freed it
+    ahead->changed.notify_all();
     return true;
 }
 
 }  // namespace
 
-void decode_ahead(const char* const* paths, uint32_t count, unsigned threads)
+void decode_ahead(const char* const* paths, uint32_t count, unsigned threads, uint64_t budget)
 {
     if (ahead) return;
     platform_prepare_heap_for_pictures();
     ahead = new DecodeAhead;
+    ahead->budget = budget;
     ahead->pictures = std::vector<Decoded>(count);
     for (uint32_t i = 0; i < count; i++) ahead->pictures[i].path = paths[i];
     // One core is left to the calling thread: it makes the window and the GL
@@ -91,6 +127,7 @@ void decode_ahead(const char* const* paths, uint32_t count, unsigned threads)
     threads = std::min(threads, std::max(1u, count));
     for (unsigned i = 0; i < threads; i++)
         std::thread([] {
+            worker = true;
             while (decode_next()) {
             }
         }).detach();
@@ -103,14 +140,17 @@ bool take_decoded(ImageLoader* loader, int index, const char* path, bool* recogn
     if (decoded.taken || decoded.path != path) return false;
     // Rather than wait idle, decode the pictures after this one.
     std::unique_lock<std::mutex> guard(ahead->lock);
+    ahead->wanted = std::max(ahead->wanted, (uint32_t)index);
+    ahead->changed.notify_all();
     while (!decoded.done) {
         guard.unlock();
         bool helped = decode_next();
         guard.lock();
-        if (!helped) ahead->finished.wait(guard, [&] { return decoded.done; });
+        if (!helped) ahead->changed.wait(guard, [&] { return decoded.done; });
     }
-    guard.unlock();
     decoded.taken = true;
+    release(decoded);
+    guard.unlock();
     if (!decoded.opened) return false;
 
     print_held_log(decoded.held_log);

@@ -21,17 +21,25 @@ extern FILE* loader_log;
 // before reading, hold_log(nullptr) after, print_held_log(held) on its turn.
 void hold_log(std::string* held);
 void print_held_log(const std::string& held);
+// On the calling thread, hook(size) runs before each picture buffer is
+// allocated (it may wait); nullptr for none. decode_ahead bounds its memory so.
+void hold_allocations(void (*hook)(uint64_t bytes));
 
 // Starts decoding paths[0] to paths[count - 1] on worker threads (threads:
 // how many; 0 for one per core but one), in texture layout, each picture's
-// log lines held back. load_texture(name, paths[i], i) then takes over
+// log lines held back. A worker waits before allocating a picture that would
+// take the buffers decoded and not yet taken over beyond budget bytes, unless
+// its picture is the next one load_texture asks for (so a data folder of huge
+// pictures holds at most budget and two pictures at once, the one the
+// calling thread may be decoding along among them). load_texture(name, paths[i], i) then takes over
 // picture i instead of reading the file (decoding the next pictures itself
 // while picture i is not ready): it prints the held lines where its own
 // reading would have printed them, so the log reads as if each file were
 // read at its turn. A file that could not be opened is left to
 // load_texture's own reading (its line and message box). Only the first call
 // starts anything.
-void decode_ahead(const char* const* paths, uint32_t count, unsigned threads);
+void decode_ahead(const char* const* paths, uint32_t count, unsigned threads,
+                  uint64_t budget = 512ull * 1024 * 1024);
 
 // Largest picture the readers accept: each side at most 16384 pixels and the
 // decoded buffer at most 256 MiB.
@@ -74,8 +82,8 @@ public:
     void load_textures(const uint32_t* names, uint32_t count, ...);
     void load_texture(uint32_t name, const char* path, int index);
     bool read_image(const char* path, int index);
-    // Uploads the held picture (if decoded) into the bound texture name and
-    // releases it; the second half of load_texture.
+    // Uploads the held picture (if decoded, in texture layout) into texture
+    // name and releases it; the second half of load_texture.
     void upload(uint32_t name);
     // read_image on a file it has opened: reads it and closes it.
     bool read_opened(FILE* file, int index);

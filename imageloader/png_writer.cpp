@@ -59,6 +59,9 @@ bool picture_write_png(const char* path, const uint8_t* bgra, unsigned width, un
     size_t stride = (size_t)width * 4;
     for (unsigned y = 0; y < height; y++) rows[y] = (png_bytep)(bgra + (size_t)(height - 1 - y) * stride);
 
+    // errno is cleared first so that the reason is this file's, and kept
+    // from the first call that failed (fclose may set another).
+    errno = 0;
     FILE* file = fopen(path, "wb");
     if (!file) {
         *error = std::string("cannot write ") + path + ": " + strerror(errno);
@@ -66,10 +69,14 @@ bool picture_write_png(const char* path, const uint8_t* bgra, unsigned width, un
     }
     PngErrorText png_error = {""};
     bool ok = write_rows(file, rows.data(), width, height, &png_error);
+    // A failed write (disk full) is told by the system's reason, not by
+    // libpng's "Write Error" that follows it.
     bool write_failed = ferror(file) != 0;
+    int reason = errno;
     if (fclose(file) != 0) write_failed = true;
+    if (!reason) reason = errno ? errno : EIO;
     if (!ok || write_failed) {
-        *error = std::string("cannot write ") + path + ": " + (ok ? strerror(errno ? errno : EIO) : png_error.text);
+        *error = std::string("cannot write ") + path + ": " + (write_failed ? strerror(reason) : png_error.text);
         return false;
     }
     return true;

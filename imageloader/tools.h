@@ -12,6 +12,6 @@ int decode_command(const char* picture, const char* pam_output);
 
 // Writes a PAM file (P7, TUPLTYPE RGB or RGB_ALPHA, MAXVAL 255, top row
 // first) from a bottom-up buffer of 3 or 4 bytes per pixel. False when the
-// file cannot be written.
+// file cannot be written, with the reason in errno.
 bool write_pam(const char* path, const uint8_t* bottom_up_pixels, uint32_t width, uint32_t height,
                unsigned channels);

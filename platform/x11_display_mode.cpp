@@ -67,6 +67,9 @@ static void on_signal(int sig)
     int saved_errno = errno;
     alarm(restore_alarm_seconds);
     x11_display_mode_restore();
+    // Restored: a previous handler that returns lets the process go on,
+    // which the alarm would end.
+    alarm(0);
     // Hand the signal on to whatever was there before us (normally the
     // default action: the process dies by it, with a core where due). It is
     // blocked while this handler runs and is delivered as soon as it returns.

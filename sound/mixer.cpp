@@ -15,7 +15,11 @@ static const int chunk_frames = 2048;
 bool mixer_open_device(const char* driver, int output_rate)
 {
     if (driver) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, driver, SDL_HINT_OVERRIDE);
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    bool audio = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    // The driver is chosen now; a later open picks its own again (after the
+    // dummy stand-in of a failed one, the user's SDL_AUDIODRIVER, say).
+    if (driver) SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    if (!audio) return false;
     // Loads mpg123 where SDL_mixer keeps it as a plug-in; what is missing
     // shows later as a file it cannot decode.
     Mix_Init(MIX_INIT_MP3);

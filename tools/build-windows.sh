@@ -29,7 +29,8 @@ echo "== building oargala.exe"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE="$root/tools/windows/mingw-w64-x86_64.cmake" \
-  -DOARGALA_WINDOWS_DEPS="$deps" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOARGALA_TESTS=OFF "${launcher[@]}" >/dev/null
+  -DOARGALA_WINDOWS_DEPS="$deps" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOARGALA_TESTS=OFF \
+  -DOARGALA_BENCH=OFF -DOARGALA_FUZZ=OFF -DOARGALA_SANITIZE=OFF -DOARGALA_THREAD_SANITIZE=OFF "${launcher[@]}" >/dev/null
 cmake --build build-windows -j"$(nproc)" --target oargala
 
 stage=build-windows/oargala-windows-x64

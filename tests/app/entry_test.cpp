@@ -34,6 +34,7 @@ TEST(Entry, RefusalsAreOneLine)
     } cases[] = {
         {{"--fullscreen"}, "unknown option '--fullscreen'\n"},
         {{"--data"}, "--data needs a value\n"},
+        {{"--decode", "a.png"}, "--decode needs a picture and an output file\n"},
         {{"--check-data", "--data", ""}, "--data needs a folder\n"},
         {{"--decode", "a.png", "a.pam", "--data", "d"}, "--data goes with the show, --capture or --check-data\n"},
         {{"--capture", "show.avi"}, "--capture: 'show.avi' is neither a .mp4 or .mkv file nor a folder ending in /"},

@@ -17,10 +17,11 @@
 #include <climits>
 
 // demo_init in dir with the clock at 4242 ms, `threads` decoding ahead (0: as
-// demo_init starts them), on the recording sound backend unless an SDL audio
+// demo_init starts them) within budget bytes, on the recording sound backend unless an SDL audio
 // driver is given. Prints the start time, each slot's texture (size, the slot
 // whose colour it shows, a hash of it drawn full-screen) and the music's start.
-static ChildResult start_up(const std::string& dir, unsigned threads, const char* sdl_audio_driver = nullptr)
+static ChildResult start_up(const std::string& dir, unsigned threads, const char* sdl_audio_driver = nullptr,
+                            uint64_t budget = 512ull << 20)
 {
     return run_in_child([&] {
         ASSERT_EQ(chdir(dir.c_str()), 0);
@@ -28,7 +29,7 @@ static ChildResult start_up(const std::string& dir, unsigned threads, const char
             setenv("SDL_AUDIODRIVER", sdl_audio_driver, 1);
         else
             sound_select(SOUND_BACKEND_RECORDING);
-        if (threads) decode_ahead(texture_paths, TEXTURE_COUNT, threads);
+        if (threads) decode_ahead(texture_paths, TEXTURE_COUNT, threads, budget);
         run_in_window([] {
             platform_headless_set_clocks(4242, 0, 0);
             demo_init("");
@@ -88,10 +89,13 @@ TEST(Startup, SameLogAndTexturesWithOneOrSeveralDecodingThreads)
     for (const char* line : {"(tolm) Load: Could not open file: data/crisis.png\n", "libpng error: ",
                              "Premature end of JPEG file\n"})
         EXPECT_NE(one.err.find(line), std::string::npos) << line << one.err;
-    ChildResult several = start_up(dir.path, 4);
-    EXPECT_CHILD_STATUS(several, 0);
-    EXPECT_EQ(several.out, one.out);
-    EXPECT_EQ(several.err, one.err);
+    // With room for one picture only, a worker waits for its picture's turn.
+    for (uint64_t budget : {512ull << 20, 1ull}) {
+        ChildResult several = start_up(dir.path, 4, nullptr, budget);
+        EXPECT_CHILD_STATUS(several, 0);
+        EXPECT_EQ(several.out, one.out);
+        EXPECT_EQ(several.err, one.err);
+    }
 }
 
 // Each trouble with the soundtrack, at its opening or the device's, is shown

@@ -1,11 +1,18 @@
 // glwindow_test.cpp: GlWindow on the headless backend: the frame timer on a
 // counter stepped by hand, the titles the window carries, which events end
-// the main loop and that waiting events come before any frame.
+// the main loop and that waiting events come before any frame; the
+// screenshot writer's names and its failures.
 #include "framework/glwindow.h"
+#include "framework/screenshot.h"
 #include "platform/platform.h"
+#include "tests/sound/child_process.h"
+#include "tests/support/gl_test.h"
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -104,4 +111,35 @@ TEST(GlWindow, EscapeAndCloseEndTheLoopOtherEventsAreSwallowed)
         };
         EXPECT_EQ(run_window(0), (size_t)row->at_frame) << row->what;
     }
+}
+
+// Two pictures at the same show time get two names; one that cannot be
+// written (the disk full: here the process may write no more than 256 bytes a
+// file) says why on one line and leaves no file.
+TEST(Screenshot, SameTimeTakesTheNextNameAndAFailedWriteLeavesNothing)
+{
+    ChildResult r = run_in_child([] {
+        TempDir dir;
+        ASSERT_EQ(chdir(dir.path.c_str()), 0);
+        run_in_window([] {
+            glClear(GL_COLOR_BUFFER_BIT);
+            screenshot_take(63250, 640, 480);
+            screenshot_take(63250, 640, 480);
+            screenshot_finish();
+            signal(SIGXFSZ, SIG_IGN);
+            struct rlimit limit = {256, 256};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            screenshot_take(1000, 640, 480);
+            screenshot_finish();
+        });
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"oargala-063.250-2.png", "oargala-063.250.png"}));
+    });
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "oargala: screenshot oargala-063.250.png (640x480)\n"
+                     "oargala: screenshot oargala-063.250-2.png (640x480)\n");
+    EXPECT_EQ(r.err, "oargala: screenshot failed: cannot write oargala-001.000.png.partial: File too large\n");
 }

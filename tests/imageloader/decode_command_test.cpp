@@ -10,11 +10,13 @@
 #include <algorithm>
 #include <cstring>
 
-// Exit code, stdout and stderr of one run.
-static Decoding run_decode(const std::string& picture, const std::string& pam, int* exit_code)
+// Exit code, stdout and stderr of one run, after the shell commands before.
+static Decoding run_decode(const std::string& picture, const std::string& pam, int* exit_code,
+                           const std::string& before = "")
 {
     std::string out = scratch_dir() + "/out", err = scratch_dir() + "/err";
-    std::string command = std::string(OARGALA_BINARY) + " --decode '" + picture + "' " + pam + " >" + out + " 2>" + err;
+    std::string command = before + std::string(OARGALA_BINARY) + " --decode '" + picture + "' " + pam + " >" + out +
+                          " 2>" + err;
     int status = system(command.c_str());
     *exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     Bytes log = read_whole_file(out), errors = read_whole_file(err);
@@ -49,8 +51,10 @@ TEST(DecodeCommand, NoPictureMeansNoFileAndExitOne)
     auto no_picture = [](const std::string& path, const char* why) {
         return "oargala: " + path + ": no picture decoded (" + why + ")\n";
     };
+    const std::string photo = std::string(OARGALA_TEST_DATA) + "/pictures/photo.jpg", full = "/dev/full";
+    const std::string photo_line = "(jpeg) width: 61, height: 47\n", pam = scratch_dir() + "/none.pam";
     struct Case {
-        std::string picture, out, err;
+        std::string picture, out, err, pam = "", before = "";
     } cases[] = {
         {eight, "(bmp) filesize: 102, width: 4, height: 4, bpp: 8\n"
                 "(bmp) format not supported, bpp: 8, compression: 0\n", no_picture(eight, "unsupported BMP depth 8")},
@@ -62,15 +66,19 @@ TEST(DecodeCommand, NoPictureMeansNoFileAndExitOne)
         {unopenable, "(tolm) sorry, couldnt open " + unopenable + "!\n",
          "(tolm) Load: Could not open file: " + unopenable.substr(0, 200) + "\n" +
              no_picture(unopenable, "cannot open")},
+        // A picture that cannot be written: the system's reason, no part of it left behind.
+        {photo, photo_line, "oargala: cannot write " + full + ": No space left on device\n", full},
+        {photo, photo_line, "oargala: cannot write /no/such/x.pam: No such file or directory\n", "/no/such/x.pam"},
+        {photo, photo_line, "oargala: cannot write " + pam + ": File too large\n", pam, "trap '' XFSZ; ulimit -f 1; "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.picture);
-        std::string pam = scratch_dir() + "/none.pam";
         int exit_code = -1;
-        Decoding run = run_decode(c.picture, pam, &exit_code);
+        Decoding run = run_decode(c.picture, c.pam.empty() ? pam : c.pam, &exit_code, c.before);
         EXPECT_EQ(exit_code, 1);
         EXPECT_EQ(run.log, c.out);
         EXPECT_EQ(run.errors, c.err);
         EXPECT_NE(access(pam.c_str(), F_OK), 0) << "a file was written";
+        EXPECT_EQ(access(full.c_str(), W_OK), 0) << "the device was removed";
     }
 }

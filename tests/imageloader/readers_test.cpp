@@ -79,14 +79,17 @@ TEST(Readers, EveryLayoutDecodesToThePicture)
 }
 
 // Each case: a file the loader recognises but gives no picture for, with the
-// line that says why and the failure when it names a value.
+// line that says why and the failure when it names a value; read in the
+// show's texture layout when asked.
 static void expect_refused(const char* name, const Bytes& file, const std::string& line,
-                           const char* failure = nullptr)
+                           const char* failure = nullptr, bool texture_layout = false)
 {
     SCOPED_TRACE(name);
     ImageLoader loader;
     expect_next_loads(loader);   // a picture held before
+    loader.texture_layout = texture_layout;
     Decoding run = decode(loader, file);
+    loader.texture_layout = false;
     EXPECT_TRUE(run.recognised);
     EXPECT_FALSE(loader.decoded);
     EXPECT_EQ(loader.pixels, nullptr);
@@ -131,6 +134,9 @@ TEST(Readers, RefusalsSayWhy)
     expect_refused("bmp wide", bmp_size(20000, 1), "(bmp) refused: 20000 x 1 is too large");
     expect_refused("bmp most negative height", bmp_size(4, INT32_MIN), "(bmp) refused: 4 x 2147483648 is too large");
     expect_refused("bmp just over 256 MiB", bmp_size(16384, 5462), "(bmp) refused: 16384 x 5462 is too large");
+    // Within the limit at the file's 3 bytes a pixel, beyond it at the show's 4.
+    expect_refused("bmp over 256 MiB as a texture", bmp_size(16384, 5461), "(bmp) refused: 16384 x 5461 is too large "
+                   "(at most 16384 pixels a side, 256 MiB)\n", "too large (16384 x 5461)", true);
     expect_refused("bmp suite's reallybig", data_file("bmpsuite/b/reallybig.bmp"),
                    "(bmp) filesize: 2111692253, width: 3000000, height: 2000000, bpp: 24\n(bmp) refused: 3000000 x "
                    "2000000 is too large (at most 16384 pixels a side, 256 MiB)\n", "too large (3000000 x 2000000)");

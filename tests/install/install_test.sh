@@ -36,6 +36,21 @@ cmake --install "$BUILD" --prefix "$TMP/prefix" >/dev/null && mv "$TMP/prefix" "
 check "installed and moved: finds its data" finds_data "$MOVED/bin/oargala" "$MOVED/share/oargala/data"
 check "installed and moved: the same frames as from the source tree" same_frames
 
+# An unpacked copy (a release archive): data/ beside the executable, found
+# from any folder without a word. Where nothing holds the files, without
+# --data, one line names every place searched, in order.
+mkdir "$TMP/unpacked" && cp "$OARGALA" "$TMP/unpacked/" && ln -s "$SOURCE/data" "$TMP/unpacked/data"
+quiet() { [ -z "$(cd / && "$1" --check-data 2>&1 >/dev/null)" ]; }
+check "unpacked: finds data/ beside itself" finds_data "$TMP/unpacked/oargala" "$TMP/unpacked/data"
+check "unpacked: says nothing of the places it passed over" quiet "$TMP/unpacked/oargala"
+rm "$TMP/unpacked/data"
+nowhere() {
+    (cd / && "$TMP/unpacked/oargala" --check-data >/dev/null 2>"$TMP/nowhere.err")
+    grep -qx "oargala: no folder holds the show's files; searched data, $TMP/unpacked/data, $TMP/share/oargala/data" \
+        "$TMP/nowhere.err" || { cat "$TMP/nowhere.err"; return 1; }
+}
+check "no data anywhere: one line names the places searched" nowhere
+
 data_wins() { (cd "$SOURCE" && "$OARGALA" --check-data --data "$MOVED/share/oargala/data") | grep -q " $MOVED/share/oargala/data/lall.mp3 "; }
 check "--data wins over the working directory" data_wins
 

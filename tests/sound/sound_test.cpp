@@ -66,6 +66,7 @@ TEST(SoundLayer, NoOutputDeviceIsToldOnceThenTheStreamPlaysIntoNothing)
     EXPECT_IN_CHILD([] {
         setenv("SDL_AUDIODRIVER", "no-such-driver", 1);   // SDL does not fall back from it
         expect_code(!sound_init(44100, 32, 2), 3, "init");
+        expect_code(!sound_init(44100, 32, 2), 3, "init again: the same driver, not the stand-in's");
         SoundStream* stream = sound_stream_open_file(tone.c_str(), 0x51, 0);
         expect_code(stream != nullptr, 0, "open");
         expect_code(sound_stream_play(SOUND_FREE_CHANNEL, stream) == 0, 0, "play");

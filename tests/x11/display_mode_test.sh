@@ -74,6 +74,8 @@ if run_show "--desktop without a sound device: one box, the whole screen at its 
     expect "a box titled ZUZORE RO DODAZED comes and is dismissed" wait_until "$LIMIT" grep -sqx "ZUZORE RO DODAZED" "$TMP/boxes"
     end_show TERM 143
     expect "nothing said a switch failed" equals "$(cat "$TMP/err")" ""
+    # The box comes after the pictures: their lines were in the file before the signal.
+    expect "the loader's 66 lines reached the file" equals "$(grep -c '^(' "$TMP/out")" 66
 fi
 PROGRAM_ENV=()
 
