@@ -2,9 +2,10 @@
 # install_test.sh BUILD_DIR OARGALA: oargala installed into a prefix that is
 # then moved (no path of the prefix may stay in it), started from / so only its
 # own way of finding the data can help: all 33 pictures and the soundtrack, the
-# same frames as from the source tree. The Debian package's dependencies and files.
+# same frames as from the source tree. The Debian package's dependencies, files
+# and lintian's verdict.
 # Also --data, the desktop entry and the manual page. Installs nothing outside
-# its temporary folder. Needs cmake, cpack (dpkg-dev, file), desktop-file-validate, groff.
+# its temporary folder. Needs cmake, cpack (dpkg-dev, file), lintian, desktop-file-validate, groff.
 set -u
 BUILD=$(realpath "$1")
 OARGALA=$(realpath "$2")
@@ -72,18 +73,33 @@ options_of() { grep -o -- '--[a-z-]*' | sort -u; }
 every_option() { [ "$(manual -Tascii -P-cbou 2>/dev/null | options_of)" = "$("$OARGALA" --help | options_of)" ]; }
 check "manual page names every option of --help" every_option
 
-(cd "$BUILD" && cpack -G DEB -B "$TMP/pkg" >"$TMP/cpack.log" 2>&1) || { cat "$TMP/cpack.log"; exit 1; }
-deb=$(ls "$TMP"/pkg/oargala_*_amd64.deb)
+# The Debian package, built as its README commands build it (a game's
+# layout, hardened), then installed by unpacking it: the same lookup finds
+# /usr/share/games/oargala/data from /usr/games.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+{ cmake -S "$SOURCE" -B "$TMP/deb-build" -DOARGALA_DEBIAN_PACKAGE=ON -DOARGALA_TESTS=OFF -DOARGALA_BENCH=OFF \
+      -DOARGALA_SANITIZE=OFF -DOARGALA_THREAD_SANITIZE=OFF -DOARGALA_FUZZ=OFF "${launcher[@]}" &&
+    cmake --build "$TMP/deb-build" -j2 --target package; } >"$TMP/cpack.log" 2>&1 || { tail -n 30 "$TMP/cpack.log"; exit 1; }
+deb=$(ls "$TMP"/deb-build/oargala_*_amd64.deb)
 package_lists() {
     local word list
     list="$(dpkg-deb --field "$deb" Depends) $(dpkg-deb --contents "$deb" | awk '{print $6}')"
-    for word in libsdl2-2.0 libsdl2-mixer-2.0 libpng16 libjpeg62 ./usr/bin/oargala ./usr/share/oargala/data/lall.mp3 \
-        ./usr/share/oargala/data/angrep2.png ./usr/share/applications/oargala.desktop \
+    for word in libsdl2-2.0 libsdl2-mixer-2.0 libpng16 libjpeg62 ./usr/games/oargala ./usr/share/games/oargala/data/lall.mp3 \
+        ./usr/share/games/oargala/data/angrep2.png ./usr/share/applications/oargala.desktop \
         ./usr/share/man/man6/oargala.6.gz ./usr/share/doc/oargala/README.md ./usr/share/doc/oargala/copyright \
         ./usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/oargala.png; do
         grep -qF -- "$word" <<<"$list" || { echo "  missing: $word"; return 1; }
     done
 }
 check "package depends on SDL2, SDL2_mixer, libpng, libjpeg and lists its files" package_lists
+dpkg-deb -x "$deb" "$TMP/root"
+check "unpacked package: finds its data" finds_data "$TMP/root/usr/games/oargala" "$TMP/root/usr/share/games/oargala/data"
+lintian_clean() {
+    local out
+    out=$(lintian --info --fail-on error,warning "$deb" 2>&1) || { echo "$out"; return 1; }
+    ! grep -q '^[EW]:' <<<"$out" || { echo "$out"; return 1; }
+}
+check "lintian finds nothing above info" lintian_clean
 
 [ "$FAILED" = 0 ]
