@@ -110,6 +110,11 @@ static struct {
     std::vector<uint16_t> sums;   // the sub-frames so far, added up
     bool detect_repeats = true;
     std::vector<uint8_t> previous;   // the last frame kept, if any
+    uint64_t previous_frame = 0;     // its number
+    WindowCallback frame_callback = nullptr;
+    int (*still_card)() = nullptr;
+    int last_card = -1;              // the still card the frame before showed
+    bool skipped_draw = false;       // this frame is that card again, undrawn
     std::vector<std::string> written;  // PNG files of this run
     std::string writing;          // the PNG file being written, if any
     std::vector<uint8_t> pixels;  // the frame read back, BGRA, bottom row first
@@ -417,8 +422,10 @@ static void keep_frame(uint64_t n)
     // Compared in full: a cheap copy and compare next to the draw, and a
     // repeat found saves the pipe, the colour conversion and most of the
     // encoder's work on it. ffmpeg needs the last frame itself to end on.
-    bool repeat = cap.detect_repeats && !cap.previous.empty() && n != cap.planned && cap.previous == cap.pixels;
+    bool repeat = cap.skipped_draw ||
+                  (cap.detect_repeats && !cap.previous.empty() && n != cap.planned && cap.previous == cap.pixels);
     if (!repeat && cap.detect_repeats) cap.previous = cap.pixels;
+    cap.previous_frame = n;
     std::string error;
     if (cap.kind == CAPTURE_VIDEO) {
         if (!cap.video_started) {
@@ -470,11 +477,14 @@ static void on_present()
     uint64_t sub = platform_headless_frame_number();
     uint64_t n = (sub + cap.blur - 1) / cap.blur;
     bool last_sub = sub % cap.blur == 0;
-    if (is_wanted(n)) {
+    if (is_wanted(n) && !cap.skipped_draw) {
         read_back();
         if (cap.blur > 1) add_sub_frame(last_sub);
         if (last_sub) keep_frame(n);
+    } else if (is_wanted(n)) {
+        keep_frame(n);
     }
+    cap.skipped_draw = false;
     if (!last_sub) return;
     cap.frames = n;
     while (cap.next_wanted < cap.wanted.size() && cap.wanted[cap.next_wanted] <= n) cap.next_wanted++;
@@ -482,6 +492,24 @@ static void on_present()
     // The show's last frame (it would end the process on the next one), or
     // the last frame asked for: nothing later is needed.
     if (n >= cap.planned) platform_exit(0);
+}
+
+// The show's frame, skipped where it would draw the still card the frame
+// before showed: the same picture, so the frame is a repeat without being
+// drawn or read back. Not with blur (sub-frames are summed from their
+// pixels), not for the last frame (ffmpeg ends on a picture), and for a kept
+// frame only when the one before was kept too (its pixels are the repeat's).
+static void capture_frame(const char* title)
+{
+    uint64_t n = platform_headless_frame_number();
+    int card = cap.still_card && cap.detect_repeats && cap.blur == 1 ? cap.still_card() : -1;
+    bool same = card >= 0 && card == cap.last_card;
+    cap.last_card = card;
+    if (same && n != cap.planned && (!is_wanted(n) || (cap.previous_frame == n - 1 && !cap.previous.empty()))) {
+        cap.skipped_draw = true;
+        return;
+    }
+    cap.frame_callback(title);
 }
 
 // ---- start ------------------------------------------------------------------
@@ -526,7 +554,7 @@ static bool prepare_output()
 
 int capture_run(const CaptureSettings& settings)
 {
-    return capture_run_with(settings, demo_init, demo_frame);
+    return capture_run_with(settings, demo_init, demo_frame, demo_still_card);
 }
 
 // A show time in seconds as the command line gave it, for messages.
@@ -548,8 +576,11 @@ static std::string last_frame_text()
     return text;
 }
 
-int capture_run_with(const CaptureSettings& settings, WindowCallback init_callback, WindowCallback frame_callback)
+int capture_run_with(const CaptureSettings& settings, WindowCallback init_callback, WindowCallback frame_callback,
+                     int (*still_card)())
 {
+    cap.frame_callback = frame_callback;
+    cap.still_card = still_card;
     cap.start_ns = now_ns();
     cap.kind = settings.kind;
     cap.output = settings.output;
@@ -650,7 +681,7 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
 
     // Full screen as the show itself runs: the headless backend changes no
     // display mode and the title stays put.
-    run_demo_window(WindowSettings(), init_callback, frame_callback);
+    run_demo_window(WindowSettings(), init_callback, capture_frame);
     // The show never returns from run by itself: it ends the process. Here
     // start-up failed (a message said why) or it stopped early.
     stop_if_requested();

@@ -63,7 +63,10 @@ int capture_run(const CaptureSettings& settings);
 // The same with other callbacks in place of the show's (tests). The capture
 // ends when frame_callback ends the process through platform_exit, or after
 // the last frame of the show's 159 s, or after the last --at frame.
-int capture_run_with(const CaptureSettings& settings, WindowCallback init_callback, WindowCallback frame_callback);
+// still_card: which still card frame_callback would draw now (-1: none, or
+// nullptr); the draw of a card that repeats the frame before is skipped.
+int capture_run_with(const CaptureSettings& settings, WindowCallback init_callback, WindowCallback frame_callback,
+                     int (*still_card)() = nullptr);
 
 // The millisecond-clock reading at which frame n is drawn.
 uint64_t capture_frame_ms(uint64_t n, uint32_t fps_num, uint32_t fps_den);

@@ -50,6 +50,15 @@ static void still_card(int slot)
     draw_quad(0.0f, 0.0f, 640.0f, 480.0f, texture_table[slot], 1, 0.0f);
 }
 
+int demo_still_card()
+{
+    for (const TimelineStep& step : timeline) {
+        bool passed = step.extra_second ? elapsed_past(step.threshold) : elapsed_ms() > step.threshold;
+        if (passed) return step.action == TIMELINE_CARD ? step.slot : -1;
+    }
+    return -1;
+}
+
 void demo_frame(const char*)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
