@@ -290,7 +290,7 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
                 *error = std::string(arg) + ": '" + value + "' is not a time in seconds";
                 return false;
             }
-            if (us > show_length_us) {
+            if (show_length_us < us) {
                 *error = std::string(arg) + ": " + value + " is past the end of the show (159 s)";
                 return false;
             }

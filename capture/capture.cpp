@@ -619,7 +619,7 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
         if (settings.to_us) cap.planned = capture_frame_at(settings.to_us, cap.fps_num, cap.fps_den);
         for (auto [n, word, us] : {std::tuple<uint64_t, const char*, uint64_t>{cap.first, "--from", settings.from_us},
                                    {cap.planned, "--to", settings.to_us}}) {
-            if (n > cap.show_frames) {
+            if (cap.show_frames < n) {
                 fprintf(stderr, "oargala: %s: %s s is after the show's last frame at %s fps (%s)\n", word,
                         seconds_text(us).c_str(), fps_text().c_str(), last_frame_text().c_str());
                 return 2;
