@@ -9,8 +9,7 @@
 # start-up beside this one's, one run each in turn, on the same data/, so
 # that the ratio of the two holds on a busy machine, and its oargala's whole
 # show capture beside this one's. --capture-stretch S captures only the first
-# S seconds in the runs beyond the whole show's MP4 (1080p, 4K, ProRes,
-# lossless), which take long on two cores. Needs the data/ folder
+# S seconds at 1920x1080 and 3840x2160, which take long on two cores. Needs the data/ folder
 # and ffmpeg (for the capture); bench/collect.py does the running and the
 # writing.
 set -euo pipefail

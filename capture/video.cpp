@@ -1,5 +1,6 @@
-// video.cpp: the ffmpeg process of a video capture: its command line, the
-// frame pipe with the thread that writes to it, and waiting for ffmpeg. One
+// video.cpp: the ffmpeg process of a video capture: the encoders it has, its
+// command line, the AVI stream on the frame pipe with the thread that writes
+// to it, and waiting for ffmpeg. One
 // capture per process, so the process id, the pipe and the thread are statics.
 // Depends on POSIX: posix_spawnp, pipe2, waitpid, kill; std::thread.
 #include "video.h"

@@ -1,10 +1,12 @@
-// video.h: one ffmpeg process that turns raw frames on a pipe into a video
+// video.h: one ffmpeg process that turns frames on a pipe into a video
 // with its soundtrack: H.264 + AAC (.mp4, .mkv), VP9 + Opus (.webm), ProRes
 // 422 HQ + PCM (.mov) or FFV1 RGB + FLAC (lossless .mkv). ffmpeg is
 // started directly (no shell) in a process group of its own, so a Ctrl-C at
-// the terminal reaches only oargala, which then stops ffmpeg itself. Nothing
-// but frames goes over the pipe; the soundtrack is a second input that
-// ffmpeg reads from its file. Depends on POSIX (posix_spawn, pipes, waitpid).
+// the terminal reaches only oargala, which then stops ffmpeg itself. The
+// pipe carries an AVI stream of uncompressed frames, where an empty frame
+// repeats the one before; the soundtrack is a second input that ffmpeg reads
+// from its file. Its messages go to a file, for the one line of a failure.
+// Depends on capture.h (the formats) and POSIX (posix_spawn, pipes, waitpid).
 #pragma once
 
 #include "capture/capture.h"
