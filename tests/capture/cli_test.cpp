@@ -45,19 +45,20 @@ TEST(CaptureCli, PicturesAtChosenTimesMatchTheFullRunAndLetterbox)
     EXPECT_EQ(list_dir(dir + "/full").size(), 795u);
 
     // 0 is frame 1; 27.2 s is frame 136 exactly; 63.1 s is frame 315.5, so
-    // 316. The run ends after the last one. An existing folder needs no /.
+    // 316; 100.4 s is a card the frame before showed too. The run ends after the
+    // last one. An existing folder needs no /.
     // On a terminal the progress is one line redrawn in place (the terminal
     // turns \n into \r\n), ended by the summary on a line of its own.
     mkdir((dir + "/picked").c_str(), 0755);
     std::string shown = run_tool({"script", "-qec", "cd '" + dir + "' && '" + oargala_binary + "' --capture picked "
-                                  "--fps 5 --size 80x60 --at 63.1,0,27.2,63,100.5,63; echo exit=$?", "/dev/null"});
+                                  "--fps 5 --size 80x60 --at 63.1,0,27.2,63,100.4,100.5,63; echo exit=$?", "/dev/null"});
     EXPECT_TRUE(contains(shown, "\r\033[Kframe 503/503  show 100.60 s  [########################]")) << shown;
-    EXPECT_TRUE(contains(shown, " left\r\noargala: captured 503 frames (100.60 s of show), 5 pictures in picked/"))
+    EXPECT_TRUE(contains(shown, " left\r\noargala: captured 503 frames (100.60 s of show), 6 pictures in picked/"))
         << shown;
     EXPECT_TRUE(contains(shown, "\r\nexit=0\r\n")) << shown;
     EXPECT_FALSE(contains(shown, "10%")) << shown;
     EXPECT_EQ(list_dir(dir + "/picked"),
-              (Names{"frame-00001.png", "frame-00136.png", "frame-00315.png", "frame-00316.png", "frame-00503.png"}));
+              (Names{"frame-00001.png", "frame-00136.png", "frame-00315.png", "frame-00316.png", "frame-00502.png", "frame-00503.png"}));
     for (const std::string& name : list_dir(dir + "/picked"))
         EXPECT_TRUE(pixels(dir + "/picked/" + name) == pixels(dir + "/full/" + name)) << name;
 
