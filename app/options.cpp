@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -13,8 +14,11 @@ const char* const version_text = "oargala 1.0.0\n";
 const char* const usage_text =
     "Usage: oargala [--windowed] [--size WxH] [--vsync] [--data DIR]\n"
     "  or:  oargala --desktop [--vsync] [--data DIR]\n"
-    "  or:  oargala --capture OUT.mp4|OUT.mkv [--fps N|N/D] [--size WxH]\n"
-    "  or:  oargala --capture DIR/ [--fps N|N/D] [--size WxH] [--at T1,T2,...]\n"
+    "  or:  oargala --capture OUT.mp4|.mkv|.webm|.mov [--crf N] [--preset NAME]\n"
+    "                [--lossless] [--from T] [--to T] [--fps N|N/D] [--size WxH]\n"
+    "                [--blur N]\n"
+    "  or:  oargala --capture DIR/ [--fps N|N/D] [--size WxH] [--blur N]\n"
+    "                [--at T1,T2,... | --from T --to T]\n"
     "  or:  oargala --decode PICTURE OUT.pam\n"
     "  or:  oargala --check-data [--data DIR]\n"
     "  or:  oargala --help | --version\n"
@@ -34,10 +38,21 @@ const char* const usage_text =
     "                    a capture: its size, default 640x480. The 4:3 picture is\n"
     "                    scaled to fit and centred\n"
     "  --vsync           wait for the display's refresh between frames\n"
-    "  --capture OUT     render the whole show offscreen, frame-exact: to an H.264\n"
-    "                    video with the soundtrack (OUT.mp4 or OUT.mkv, needs\n"
-    "                    ffmpeg), or to DIR/frame-NNNNN.png pictures (OUT ends in /)\n"
+    "  --capture OUT     render the whole show offscreen, frame-exact: to a video\n"
+    "                    with the soundtrack (needs ffmpeg), by OUT's suffix:\n"
+    "                    .mp4 or .mkv H.264 and AAC, .webm VP9 and Opus, .mov\n"
+    "                    ProRes 422 HQ 10-bit and PCM; or to DIR/frame-NNNNN.png\n"
+    "                    pictures (OUT ends in /)\n"
+    "  --lossless        with OUT.mkv: FFV1 keeping the rendered RGB exactly, FLAC\n"
+    "  --crf N           quality, lower is better: H.264 0-51 (default 18), VP9\n"
+    "                    0-63 (default 24)\n"
+    "  --preset NAME     H.264 speed: ultrafast, superfast, veryfast (default),\n"
+    "                    faster, fast, medium, slow, slower, veryslow\n"
+    "  --from T, --to T  only the stretch of the video from T to T seconds, with\n"
+    "                    its sound; every frame before is still simulated\n"
     "  --fps N|N/D       capture frame rate, default 60 (e.g. 30, 60000/1001)\n"
+    "  --blur N          motion blur: each frame the mean of N sub-frames (2-64)\n"
+    "                    spread over its interval\n"
     "  --at T1,T2,...    with DIR/: write only the frames at these show times\n"
     "                    (seconds), still simulating every frame between\n"
     "  --decode PICTURE OUT.pam\n"
@@ -130,18 +145,52 @@ static bool parse_at(const char* text, CaptureSettings* settings, std::string* e
     }
 }
 
-static bool ends_with(const std::string& s, const char* suffix)
+static std::string seconds_text(uint64_t microseconds)
 {
-    size_t n = strlen(suffix);
-    if (s.size() < n) return false;
-    for (size_t i = 0; i < n; i++)
-        if (tolower((unsigned char)s[s.size() - n + i]) != suffix[i]) return false;
+    std::string text = std::to_string(microseconds / 1000000);
+    if (microseconds % 1000000) {
+        std::string fraction = std::to_string(1000000 + microseconds % 1000000).substr(1);
+        while (fraction.back() == '0') fraction.pop_back();
+        text += "." + fraction;
+    }
+    return text;
+}
+
+// --crf, --preset and --lossless against the format of the output file.
+static bool check_encoding(const std::string& out, int crf, const char* preset, bool lossless, CaptureSettings* settings,
+                           std::string* error)
+{
+    const VideoFormat* format = capture_video_format(out, lossless);
+    if (!format) {
+        *error = lossless ? "--lossless goes with a .mkv file (FFV1 and FLAC), not with '" + out + "'"
+                          : "--capture: '" + out + "' is neither a .mp4, .mkv, .webm or .mov file nor a folder ending in /";
+        return false;
+    }
+    if (crf >= 0 && format->crf_max < 0) {
+        *error = std::string("--crf goes with H.264 (.mp4, .mkv) and VP9 (.webm), not with ") + format->description;
+        return false;
+    }
+    if (crf >= 0 && (crf < format->crf_min || crf > format->crf_max)) {
+        *error = "--crf: " + std::to_string(crf) + " is not from " + std::to_string(format->crf_min) + " to " +
+                 std::to_string(format->crf_max) + " for " + format->description;
+        return false;
+    }
+    if (preset && format->codec != CODEC_H264) {
+        *error = std::string("--preset goes with H.264 (.mp4, .mkv), not with ") + format->description;
+        return false;
+    }
+    settings->format = format;
+    settings->crf = crf;
+    if (preset) settings->preset = preset;
     return true;
 }
 
 bool parse_options(int argc, char** argv, Options* options, std::string* error)
 {
     bool fps_given = false, size_given = false, at_given = false;
+    bool lossless = false, blur_given = false, range_given = false;
+    const char* preset = nullptr;
+    int crf = -1;
     unsigned size_width = 0, size_height = 0;
     bool mode_given = false;
     auto set_mode = [&](RunMode mode, const char* word) {
@@ -218,6 +267,52 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
                 return false;
             }
             size_given = true;
+        } else if (!strcmp(arg, "--crf")) {
+            uint64_t n = 0;
+            if (!value_of(i, arg, &value)) return false;
+            if (!parse_unsigned(value, value + strlen(value), &n) || n > 63) {
+                *error = std::string("--crf: '") + value + "' is not a quality from 0 to 63";
+                return false;
+            }
+            crf = (int)n;
+        } else if (!strcmp(arg, "--preset")) {
+            if (!value_of(i, arg, &value)) return false;
+            bool known = false;
+            for (const char* const* p = capture_h264_presets; *p; p++) known = known || !strcmp(*p, value);
+            if (!known) {
+                *error = std::string("--preset: '") + value + "' is not one of ultrafast, superfast, veryfast, "
+                         "faster, fast, medium, slow, slower, veryslow";
+                return false;
+            }
+            preset = value;
+        } else if (!strcmp(arg, "--lossless")) {
+            lossless = true;
+        } else if (!strcmp(arg, "--blur")) {
+            uint64_t n = 0;
+            if (!value_of(i, arg, &value)) return false;
+            if (!parse_unsigned(value, value + strlen(value), &n) || n < 1 || n > 64) {
+                *error = std::string("--blur: '") + value + "' is not a number of sub-frames from 1 (none) to 64";
+                return false;
+            }
+            options->capture.blur = (unsigned)n;
+            blur_given = true;
+        } else if (!strcmp(arg, "--from") || !strcmp(arg, "--to")) {
+            uint64_t us = 0;
+            if (!value_of(i, arg, &value)) return false;
+            if (!parse_time(value, value + strlen(value), &us)) {
+                *error = std::string(arg) + ": '" + value + "' is not a time in seconds";
+                return false;
+            }
+            if (show_length_us < us) {
+                *error = std::string(arg) + ": " + value + " is past the end of the show (159 s)";
+                return false;
+            }
+            (arg[2] == 'f' ? options->capture.from_us : options->capture.to_us) = us;
+            if (arg[2] == 't' && us == 0) {
+                *error = "--to: 0 leaves nothing to capture";
+                return false;
+            }
+            range_given = true;
         } else if (!strcmp(arg, "--at")) {
             if (!value_of(i, arg, &value) || !parse_at(value, &options->capture, error)) return false;
             at_given = true;
@@ -227,8 +322,27 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
         }
     }
 
-    if ((fps_given || at_given) && options->mode != RUN_CAPTURE) {
-        *error = std::string(fps_given ? "--fps" : "--at") + " goes with --capture";
+    for (auto [given, word] : {std::pair<bool, const char*>{fps_given, "--fps"}, {at_given, "--at"},
+                               {blur_given, "--blur"}, {range_given, "--from and --to go"},
+                               {crf >= 0, "--crf"}, {preset != nullptr, "--preset"}, {lossless, "--lossless"}}) {
+        if (given && options->mode != RUN_CAPTURE) {
+            *error = std::string(word) + (strchr(word, ' ') ? "" : " goes") + " with --capture";
+            return false;
+        }
+    }
+    const CaptureSettings& c = options->capture;
+    if (c.to_us && c.from_us >= c.to_us) {
+        *error = "--from " + seconds_text(c.from_us) + " is not before --to " + seconds_text(c.to_us);
+        return false;
+    }
+    if (range_given && at_given) {
+        *error = "--at cannot be combined with --from or --to";
+        return false;
+    }
+    // The sub-frame clock counts in 32 bits.
+    if ((uint64_t)c.fps_num * c.blur > UINT32_MAX) {
+        *error = "--blur: " + std::to_string(c.blur) + " sub-frames are too many at --fps " +
+                 std::to_string(c.fps_num) + "/" + std::to_string(c.fps_den);
         return false;
     }
     if (size_given && options->mode != RUN_CAPTURE && options->mode != RUN_SHOW) {
@@ -273,7 +387,14 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
         bool is_dir = !out.empty() && (out.back() == '/' || (stat(out.c_str(), &st) == 0 && S_ISDIR(st.st_mode)));
         if (is_dir) {
             options->capture.kind = CAPTURE_FRAMES;
-        } else if (ends_with(out, ".mp4") || ends_with(out, ".mkv")) {
+            for (auto [given, word] : {std::pair<bool, const char*>{crf >= 0, "--crf"}, {preset != nullptr, "--preset"},
+                                       {lossless, "--lossless"}}) {
+                if (given) {
+                    *error = std::string(word) + " goes with a video file, not with a folder of pictures";
+                    return false;
+                }
+            }
+        } else if (check_encoding(out, crf, preset, lossless, &options->capture, error)) {
             options->capture.kind = CAPTURE_VIDEO;
             if (at_given) {
                 *error = "--at goes with a folder of pictures (DIR/), not with a video file";
@@ -284,7 +405,6 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
                 return false;
             }
         } else {
-            *error = "--capture: '" + out + "' is neither a .mp4 or .mkv file nor a folder ending in /";
             return false;
         }
     }

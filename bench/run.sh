@@ -2,12 +2,14 @@
 # run.sh: builds the benchmarks (Release, build-bench/, -DOARGALA_BENCH=ON),
 # runs them all from the source root and writes bench/results.md with the
 # date, the machine, every figure and whether each target was met.
-#   bench/run.sh [--quick] [--baseline COMMIT] [decode] [startup] [frames] [draw] [capture]
+#   bench/run.sh [--quick] [--baseline COMMIT] [--capture-stretch S] [decode] [startup] [frames] [draw] [capture]
 # With no part named, all run (about 10 minutes on 2 cores). --quick takes
 # fewer repetitions, for a first look. --baseline COMMIT also builds that
 # commit's bench_show (Release, in a temporary git worktree) and runs its
 # start-up beside this one's, one run each in turn, on the same data/, so
-# that the ratio of the two holds on a busy machine. Needs the data/ folder
+# that the ratio of the two holds on a busy machine, and its oargala's whole
+# show capture beside this one's. --capture-stretch S captures only the first
+# S seconds at 1920x1080 and 3840x2160, which take long on two cores. Needs the data/ folder
 # and ffmpeg (for the capture); bench/collect.py does the running and the
 # writing.
 set -euo pipefail
@@ -34,7 +36,7 @@ if [ -n "$baseline" ]; then
   git worktree add --detach "$scratch/src" "$commit" >/dev/null
   cmake -S "$scratch/src" -B "$scratch/build" -DCMAKE_BUILD_TYPE=Release -DOARGALA_BENCH=ON -DOARGALA_TESTS=OFF \
     "${launcher[@]}" >/dev/null
-  cmake --build "$scratch/build" -j2 --target bench_show
+  cmake --build "$scratch/build" -j2 --target bench_show oargala
   args+=(--baseline-build "$scratch/build" --baseline-commit "$commit")
 fi
 /usr/bin/python3 bench/collect.py --build build-bench --out bench/results.md "${args[@]}"

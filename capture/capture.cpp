@@ -1,6 +1,8 @@
 // capture.cpp: runs the show in a GlWindow on the headless backend with the
 // frame clock, reads each presented frame back and hands it to ffmpeg (video)
-// or to a PNG file (pictures). The show ends the process at its end through
+// or to a PNG file (pictures). With motion blur the clock runs N times as
+// fast and N frames in a row are averaged into one. A frame equal to the one
+// before it is not sent again: ffmpeg repeats its picture, a PNG is copied. The show ends the process at its end through
 // platform_exit; the exit hook here finishes the capture first. A capture
 // that fails or is interrupted (SIGINT, SIGTERM, SIGHUP) removes what it
 // wrote: the temporary video, or the pictures of this run, so nothing that
@@ -27,6 +29,7 @@
 #include <fcntl.h>
 #include <string>
 #include <strings.h>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -53,6 +56,33 @@ uint64_t capture_frame_at(uint64_t microseconds, uint32_t fps_num, uint32_t fps_
     return n ? n : 1;
 }
 
+uint64_t capture_frame_shown(uint64_t microseconds, uint32_t fps_num, uint32_t fps_den)
+{
+    return microseconds * fps_num / (1000000ull * fps_den) + 1;
+}
+
+// crf ranges: x264's and libvpx's own (8-bit). ProRes and FFV1 take none.
+static const VideoFormat formats[] = {
+    {".mp4", false, CODEC_H264, "mp4", "H.264", "libx264", "aac", 0, 51, 18},
+    {".mkv", false, CODEC_H264, "matroska", "H.264", "libx264", "aac", 0, 51, 18},
+    {".webm", false, CODEC_VP9, "webm", "VP9", "libvpx-vp9", "libopus", 0, 63, 24},
+    {".mov", false, CODEC_PRORES, "mov", "ProRes", "prores_ks", "pcm_s16le", 0, -1, 0},
+    {".mkv", true, CODEC_FFV1, "matroska", "FFV1", "ffv1", "flac", 0, -1, 0},
+};
+
+const char* const capture_h264_presets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                            "medium", "slow", "slower", "veryslow", nullptr};
+
+const VideoFormat* capture_video_format(const std::string& output, bool lossless)
+{
+    for (const VideoFormat& f : formats) {
+        size_t n = strlen(f.suffix);
+        if (f.lossless == lossless && output.size() >= n && strcasecmp(output.c_str() + output.size() - n, f.suffix) == 0)
+            return &f;
+    }
+    return nullptr;
+}
+
 enum CapturePhase { PHASE_IDLE, PHASE_RUNNING, PHASE_DONE, PHASE_FAILED };
 
 static struct {
@@ -64,12 +94,26 @@ static struct {
     bool made_dir = false;
     unsigned width = 0, height = 0;
     uint32_t fps_num = 60, fps_den = 1;
+    const VideoFormat* format = nullptr;
+    int crf = -1;
+    std::string preset;
     uint64_t show_frames = 0;     // frames the show draws before it ends
+    uint64_t first = 1;           // the first frame kept (--from)
     uint64_t planned = 0;         // frames this capture runs through
-    std::vector<uint64_t> wanted; // --at frames, ascending; empty: every frame
+    std::vector<uint64_t> wanted; // --at frames, ascending; empty: first to planned
     size_t next_wanted = 0;
     uint64_t frames = 0;          // frames presented so far
     uint64_t pictures = 0;        // frames written or sent to ffmpeg
+    uint64_t repeats = 0;         // of those, repeats of the one before
+    unsigned blur = 1;            // sub-frames a frame
+    std::vector<uint16_t> sums;   // the sub-frames so far, added up
+    bool detect_repeats = true;
+    std::vector<uint8_t> previous;   // the last frame kept, if any
+    uint64_t previous_frame = 0;     // its number
+    WindowCallback frame_callback = nullptr;
+    int (*still_card)() = nullptr;
+    int last_card = -1;              // the still card the frame before showed
+    bool skipped_draw = false;       // this frame is that card again, undrawn
     std::vector<std::string> written;  // PNG files of this run
     std::string writing;          // the PNG file being written, if any
     std::vector<uint8_t> pixels;  // the frame read back, BGRA, bottom row first
@@ -161,7 +205,12 @@ static void print_summary()
     double speed = wall > 0.0 ? show / wall : 0.0;
     // The default renderer goes unsaid.
     const char* drawn = platform_renderer() == PLATFORM_RENDERER_GLES2 ? ", drawn by the GLES 2 renderer" : "";
-    if (cap.kind == CAPTURE_VIDEO)
+    if (cap.kind == CAPTURE_VIDEO && cap.first > 1)
+        fprintf(stderr, "oargala: captured %llu frames (%.3f to %.3f s of the video) into %s in %.1f s, %.2fx real time%s\n",
+                (unsigned long long)cap.pictures,
+                (double)(cap.first - 1) * cap.fps_den / cap.fps_num, (double)cap.frames * cap.fps_den / cap.fps_num,
+                cap.output.c_str(), wall, speed, drawn);
+    else if (cap.kind == CAPTURE_VIDEO)
         fprintf(stderr, "oargala: captured %llu frames (%.2f s of show) into %s in %.1f s, %.2fx real time%s\n",
                 (unsigned long long)cap.frames, show, cap.output.c_str(), wall, speed, drawn);
     else
@@ -297,17 +346,25 @@ static void read_back()
     glReadPixels(0, 0, (GLsizei)cap.width, (GLsizei)cap.height, GL_BGRA, GL_UNSIGNED_BYTE, cap.pixels.data());
 }
 
-static bool start_video(std::string* error)
+static VideoJob video_job()
 {
     VideoJob job;
     job.path = cap.partial;
-    size_t n = cap.output.size();
-    job.matroska = n >= 4 && strcasecmp(cap.output.c_str() + n - 4, ".mkv") == 0;
+    job.format = cap.format;
+    job.crf = cap.crf;
+    job.preset = cap.preset;
     job.width = cap.width;
     job.height = cap.height;
     job.fps_num = cap.fps_num;
     job.fps_den = cap.fps_den;
-    job.frames = cap.planned;
+    job.first_frame = cap.first;
+    job.frames = cap.planned - cap.first + 1;
+    return job;
+}
+
+static bool start_video(std::string* error)
+{
+    VideoJob job = video_job();
     uint32_t start_ms = 0;
     const char* path = nullptr;
     if (sound_recorded_play(&start_ms, &path) && path && *path) {
@@ -319,21 +376,60 @@ static bool start_video(std::string* error)
     return video_start(job, error);
 }
 
-static void on_present()
+// Whether frame n is one to keep.
+static bool is_wanted(uint64_t n)
 {
-    if (cap.phase != PHASE_RUNNING) return;
-    stop_if_requested();
-    uint64_t n = platform_headless_frame_number();
-    cap.frames = n;
+    if (!cap.wanted.empty()) return std::binary_search(cap.wanted.begin(), cap.wanted.end(), n);
+    return n >= cap.first && n <= cap.planned;
+}
 
-    bool wanted = cap.wanted.empty();
-    while (cap.next_wanted < cap.wanted.size() && cap.wanted[cap.next_wanted] <= n) {
-        if (cap.wanted[cap.next_wanted] == n) wanted = true;
-        cap.next_wanted++;
+// Adds the sub-frame just read back; after the last one, cap.pixels holds
+// their mean, rounded to the nearest level. The mean of the stored values,
+// not of linear light: the show itself mixes its pictures (fades, blended
+// layers) on those values, so a blurred fade is the show's own fade, and
+// a picture that does not move stays exactly as it is.
+static void add_sub_frame(bool last)
+{
+    if (cap.sums.size() != cap.pixels.size()) cap.sums.assign(cap.pixels.size(), 0);
+    uint16_t* sum = cap.sums.data();
+    const uint8_t* p = cap.pixels.data();
+    for (size_t i = 0, n = cap.pixels.size(); i < n; i++) sum[i] = (uint16_t)(sum[i] + p[i]);
+    if (!last) return;
+    unsigned half = cap.blur / 2;
+    uint8_t* out = cap.pixels.data();
+    for (size_t i = 0, n = cap.pixels.size(); i < n; i++) {
+        out[i] = (uint8_t)((sum[i] + half) / cap.blur);
+        sum[i] = 0;
     }
+}
 
+static bool copy_file(const std::string& from, const std::string& to, std::string* error)
+{
+    FILE* in = fopen(from.c_str(), "rb");
+    FILE* out = in ? fopen(to.c_str(), "wb") : nullptr;
+    bool ok = in && out;
+    char buffer[65536];
+    size_t n;
+    while (ok && (n = fread(buffer, 1, sizeof buffer, in)) > 0) ok = fwrite(buffer, 1, n, out) == n;
+    ok = ok && !ferror(in);
+    if (out && fclose(out) != 0) ok = false;
+    if (!ok) *error = "cannot copy " + from + " to " + to + ": " + strerror(errno);
+    if (in) fclose(in);
+    return ok;
+}
+
+// Hands the frame in cap.pixels on: to ffmpeg, or as a PNG file.
+static void keep_frame(uint64_t n)
+{
+    // Compared in full: a cheap copy and compare next to the draw, and a
+    // repeat found saves the pipe, the colour conversion and most of the
+    // encoder's work on it. ffmpeg needs the last frame itself to end on.
+    bool repeat = cap.skipped_draw ||
+                  (cap.detect_repeats && !cap.previous.empty() && n != cap.planned && cap.previous == cap.pixels);
+    if (!repeat && cap.detect_repeats) cap.previous = cap.pixels;
+    cap.previous_frame = n;
     std::string error;
-    if (wanted && cap.kind == CAPTURE_VIDEO) {
+    if (cap.kind == CAPTURE_VIDEO) {
         if (!cap.video_started) {
             if (!start_video(&error)) {
                 fail(error);
@@ -341,38 +437,81 @@ static void on_present()
             }
             cap.video_started = true;
         }
-        read_back();
-        if (!video_write_frame(&cap.pixels, stop_requested, &error)) {
+        bool ok = repeat ? video_repeat_frame(stop_requested, &error)
+                         : video_write_frame(&cap.pixels, stop_requested, &error);
+        if (!ok) {
             stop_if_requested();
             fail(error);
             platform_exit(1);
         }
         cap.pictures++;
-    } else if (wanted) {
-        read_back();
-        std::string path = picture_path(n);
-        cap.writing = path + ".partial";
-        bool ok = picture_write_png(cap.writing.c_str(), cap.pixels.data(), cap.width, cap.height, &error);
-        if (ok && rename(cap.writing.c_str(), path.c_str()) != 0) {
-            ok = false;
-            error = "cannot rename " + cap.writing + " to " + path + ": " + strerror(errno);
-        }
-        if (ok) {
-            // Noted before any stop, so that a stop removes this file too.
-            cap.writing.clear();
-            cap.written.push_back(path);
-            cap.pictures++;
-        }
-        stop_if_requested();
-        if (!ok) {
-            fail(error);
-            platform_exit(1);
-        }
+        cap.repeats += repeat;
+        return;
     }
+    std::string path = picture_path(n);
+    cap.writing = path + ".partial";
+    bool ok = repeat && !cap.written.empty()
+                  ? copy_file(cap.written.back(), cap.writing, &error)
+                  : picture_write_png(cap.writing.c_str(), cap.pixels.data(), cap.width, cap.height, &error);
+    if (ok && rename(cap.writing.c_str(), path.c_str()) != 0) {
+        ok = false;
+        error = "cannot rename " + cap.writing + " to " + path + ": " + strerror(errno);
+    }
+    if (ok) {
+        // Noted before any stop, so that a stop removes this file too.
+        cap.writing.clear();
+        cap.written.push_back(path);
+        cap.pictures++;
+        cap.repeats += repeat;
+    }
+    stop_if_requested();
+    if (!ok) {
+        fail(error);
+        platform_exit(1);
+    }
+}
+
+static void on_present()
+{
+    if (cap.phase != PHASE_RUNNING) return;
+    stop_if_requested();
+    // With blur, the clock's frame i is sub-frame i of frame ceil(i / blur).
+    uint64_t sub = platform_headless_frame_number();
+    uint64_t n = (sub + cap.blur - 1) / cap.blur;
+    bool last_sub = sub % cap.blur == 0;
+    if (is_wanted(n) && !cap.skipped_draw) {
+        read_back();
+        if (cap.blur > 1) add_sub_frame(last_sub);
+        if (last_sub) keep_frame(n);
+    } else if (is_wanted(n)) {
+        keep_frame(n);
+    }
+    cap.skipped_draw = false;
+    if (!last_sub) return;
+    cap.frames = n;
+    while (cap.next_wanted < cap.wanted.size() && cap.wanted[cap.next_wanted] <= n) cap.next_wanted++;
     report_progress(n);
     // The show's last frame (it would end the process on the next one), or
-    // the last --at frame: nothing later is needed.
+    // the last frame asked for: nothing later is needed.
     if (n >= cap.planned) platform_exit(0);
+}
+
+// The show's frame, skipped where it would draw the still card the frame
+// before showed: the same picture, so the frame is a repeat without being
+// drawn or read back. Not with blur (sub-frames are summed from their
+// pixels), not for the last frame (ffmpeg ends on a picture), and for a kept
+// frame only when the one before was kept too (its pixels are the repeat's).
+static void capture_frame(const char* title)
+{
+    uint64_t n = platform_headless_frame_number();
+    int card = cap.still_card && cap.detect_repeats && cap.blur == 1 ? cap.still_card() : -1;
+    bool same = card >= 0 && card == cap.last_card;
+    cap.last_card = card;
+    if (same && n != cap.planned && (!is_wanted(n) || (cap.previous_frame == n - 1 && !cap.previous.empty()))) {
+        cap.skipped_draw = true;
+        return;
+    }
+    cap.frame_callback(title);
 }
 
 // ---- start ------------------------------------------------------------------
@@ -417,11 +556,33 @@ static bool prepare_output()
 
 int capture_run(const CaptureSettings& settings)
 {
-    return capture_run_with(settings, demo_init, demo_frame);
+    return capture_run_with(settings, demo_init, demo_frame, demo_still_card);
 }
 
-int capture_run_with(const CaptureSettings& settings, WindowCallback init_callback, WindowCallback frame_callback)
+// A show time in seconds as the command line gave it, for messages.
+static std::string seconds_text(uint64_t microseconds)
 {
+    char text[32];
+    snprintf(text, sizeof text, "%llu.%06llu", (unsigned long long)(microseconds / 1000000),
+             (unsigned long long)(microseconds % 1000000));
+    return text;
+}
+
+// The video's end at this rate, for messages: "frame 9530 at 158.992 s".
+static std::string last_frame_text()
+{
+    uint64_t last_ms = capture_frame_ms(cap.show_frames, cap.fps_num, cap.fps_den);
+    char text[64];
+    snprintf(text, sizeof text, "frame %llu at %llu.%03llu s", (unsigned long long)cap.show_frames,
+             (unsigned long long)(last_ms / 1000), (unsigned long long)(last_ms % 1000));
+    return text;
+}
+
+int capture_run_with(const CaptureSettings& settings, WindowCallback init_callback, WindowCallback frame_callback,
+                     int (*still_card)())
+{
+    cap.frame_callback = frame_callback;
+    cap.still_card = still_card;
     cap.start_ns = now_ns();
     cap.kind = settings.kind;
     cap.output = settings.output;
@@ -429,6 +590,13 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
     cap.height = settings.height;
     cap.fps_num = settings.fps_num;
     cap.fps_den = settings.fps_den;
+    cap.format = settings.format ? settings.format : capture_video_format(cap.output, false);
+    if (!cap.format) cap.format = &formats[0];
+    cap.crf = settings.crf;
+    cap.preset = settings.preset;
+    cap.blur = settings.blur ? settings.blur : 1;
+    const char* repeats = getenv("OARGALA_CAPTURE_REPEATS");   // "off": send every frame (tests)
+    cap.detect_repeats = !(repeats && !strcmp(repeats, "off"));
     cap.show_frames = capture_frame_count(cap.fps_num, cap.fps_den);
     cap.planned = cap.show_frames;
 
@@ -436,11 +604,8 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
         for (uint64_t us : settings.at_microseconds) {
             uint64_t n = capture_frame_at(us, cap.fps_num, cap.fps_den);
             if (n > cap.show_frames) {
-                uint64_t last_ms = capture_frame_ms(cap.show_frames, cap.fps_num, cap.fps_den);
-                fprintf(stderr, "oargala: --at: %llu.%06llu s is after the show's last frame at %s fps (frame %llu at %llu.%03llu s)\n",
-                        (unsigned long long)(us / 1000000), (unsigned long long)(us % 1000000), fps_text().c_str(),
-                        (unsigned long long)cap.show_frames, (unsigned long long)(last_ms / 1000),
-                        (unsigned long long)(last_ms % 1000));
+                fprintf(stderr, "oargala: --at: %s s is after the show's last frame at %s fps (%s)\n",
+                        seconds_text(us).c_str(), fps_text().c_str(), last_frame_text().c_str());
                 return 2;
             }
             cap.wanted.push_back(n);
@@ -448,6 +613,20 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
         std::sort(cap.wanted.begin(), cap.wanted.end());
         cap.wanted.erase(std::unique(cap.wanted.begin(), cap.wanted.end()), cap.wanted.end());
         cap.planned = cap.wanted.back();
+    }
+    // The stretch from video time from to to: the frames a whole capture
+    // shows from the one on screen at from up to the last that starts before to.
+    if (settings.from_us || settings.to_us) {
+        cap.first = capture_frame_shown(settings.from_us, cap.fps_num, cap.fps_den);
+        if (settings.to_us) cap.planned = capture_frame_at(settings.to_us, cap.fps_num, cap.fps_den);
+        for (auto [n, word, us] : {std::tuple<uint64_t, const char*, uint64_t>{cap.first, "--from", settings.from_us},
+                                   {cap.planned, "--to", settings.to_us}}) {
+            if (cap.show_frames < n) {
+                fprintf(stderr, "oargala: %s: %s s is after the show's last frame at %s fps (%s)\n", word,
+                        seconds_text(us).c_str(), fps_text().c_str(), last_frame_text().c_str());
+                return 2;
+            }
+        }
     }
 
     if (cap.kind == CAPTURE_VIDEO && video_unsupported()) {
@@ -459,6 +638,14 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
                         "pictures do not (--capture DIR/)\n");
         return 1;
     }
+    if (cap.kind == CAPTURE_VIDEO) {
+        std::string missing = video_missing_encoders(*cap.format);
+        if (!missing.empty()) {
+            fprintf(stderr, "oargala: this ffmpeg has no %s encoder%s, which %s needs\n", missing.c_str(),
+                    missing.find(' ') != std::string::npos ? "s" : "", cap.format->suffix);
+            return 1;
+        }
+    }
     if (!prepare_output()) return 1;
 
     const char* why = "";
@@ -468,7 +655,7 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
         return 1;
     }
     platform_headless_set_surface_size(cap.width, cap.height);
-    platform_headless_use_frame_clock(cap.fps_num, cap.fps_den);
+    platform_headless_use_frame_clock(cap.fps_num * cap.blur, cap.fps_den);
     platform_headless_on_present(on_present);
     platform_on_exit(on_platform_exit);
     atexit(on_process_exit);
@@ -477,21 +664,26 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
     cap.tty = isatty(2) != 0;
     cap.phase = PHASE_RUNNING;
 
+    std::string what = std::to_string(cap.planned - cap.first + 1) + " frames";
+    if (cap.first > 1 || (cap.planned < cap.show_frames && cap.wanted.empty()))
+        what += " (" + std::to_string(cap.first) + " to " + std::to_string(cap.planned) + " of " +
+                std::to_string(cap.show_frames) + ")";
+    if (cap.blur > 1) what += ", each the mean of " + std::to_string(cap.blur) + " sub-frames";
     if (cap.kind == CAPTURE_VIDEO)
-        fprintf(stderr, "oargala: capturing the show into %s: %ux%u at %s fps, %llu frames\n", cap.output.c_str(),
-                cap.width, cap.height, fps_text().c_str(), (unsigned long long)cap.planned);
+        fprintf(stderr, "oargala: capturing the show into %s: %ux%u at %s fps, %s, %s\n", cap.output.c_str(),
+                cap.width, cap.height, fps_text().c_str(), what.c_str(), video_settings_text(video_job()).c_str());
     else if (cap.wanted.empty())
-        fprintf(stderr, "oargala: capturing the show into %sframe-NNNNN.png: %ux%u at %s fps, %llu frames\n",
-                cap.dir.c_str(), cap.width, cap.height, fps_text().c_str(), (unsigned long long)cap.planned);
+        fprintf(stderr, "oargala: capturing the show into %sframe-NNNNN.png: %ux%u at %s fps, %s\n",
+                cap.dir.c_str(), cap.width, cap.height, fps_text().c_str(), what.c_str());
     else
-        fprintf(stderr, "oargala: capturing %zu pictures into %s: %ux%u at %s fps, frames 1 to %llu\n",
+        fprintf(stderr, "oargala: capturing %zu pictures into %s: %ux%u at %s fps, frames 1 to %llu%s\n",
                 cap.wanted.size(), cap.dir.c_str(), cap.width, cap.height, fps_text().c_str(),
-                (unsigned long long)cap.planned);
+                (unsigned long long)cap.planned, cap.blur > 1 ? what.substr(what.find(',')).c_str() : "");
     fflush(stderr);
 
     // Full screen as the show itself runs: the headless backend changes no
     // display mode and the title stays put.
-    run_demo_window(WindowSettings(), init_callback, frame_callback);
+    run_demo_window(WindowSettings(), init_callback, capture_frame);
     // The show never returns from run by itself: it ends the process. Here
     // start-up failed (a message said why) or it stopped early.
     stop_if_requested();

@@ -1,5 +1,6 @@
-// video.cpp: the ffmpeg process of a video capture: its command line, the
-// frame pipe with the thread that writes to it, and waiting for ffmpeg. One
+// video.cpp: the ffmpeg process of a video capture: the encoders it has, its
+// command line, the AVI stream on the frame pipe with the thread that writes
+// to it, and waiting for ffmpeg. One
 // capture per process, so the process id, the pipe and the thread are statics.
 // Depends on POSIX: posix_spawnp, pipe2, waitpid, kill; std::thread.
 #include "video.h"
@@ -26,6 +27,7 @@ static const unsigned audio_rate = 44100;
 
 static pid_t ffmpeg_pid = 0;
 static int pipe_fd = -1;
+static int ffmpeg_log_fd = -1;   // ffmpeg's standard error: an unlinked file
 
 const char* video_unsupported() { return nullptr; }
 
@@ -47,17 +49,58 @@ bool video_ffmpeg_found()
     return false;
 }
 
-// Samples of the audio track: as long as the frames, to the nearest sample.
-static uint64_t audio_samples(const VideoJob& job)
+// The AVI stream's frame header: a stream-0 picture chunk of size bytes. A
+// chunk of size 0 repeats the picture before it.
+static void chunk_header(uint8_t out[8], uint32_t size)
+{
+    memcpy(out, "00db", 4);
+    for (int i = 0; i < 4; i++) out[4 + i] = (uint8_t)(size >> (8 * i));
+}
+
+// The stream's header: one uncompressed 32-bit BGR video stream, bottom row
+// first (as OpenGL reads it and as AVI keeps pictures). The sizes of the
+// whole and of the frame list are 0, "unknown": ffmpeg reads on to the end.
+static std::vector<uint8_t> avi_header(const VideoJob& job)
+{
+    std::vector<uint8_t> h;
+    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; i++) h.push_back((uint8_t)(v >> (8 * i))); };
+    auto u16 = [&](uint16_t v) { h.push_back((uint8_t)v); h.push_back((uint8_t)(v >> 8)); };
+    auto tag = [&](const char* t) { h.insert(h.end(), t, t + 4); };
+    uint32_t frame_size = job.width * job.height * 4;
+    uint32_t us_per_frame = (uint32_t)((uint64_t)job.fps_den * 1000000 / job.fps_num);
+    tag("RIFF"), u32(0), tag("AVI ");
+    tag("LIST"), u32(4 + 8 + 56 + 12 + 8 + 56 + 8 + 40), tag("hdrl");
+    tag("avih"), u32(56), u32(us_per_frame), u32(0), u32(0), u32(0x10), u32(0), u32(0), u32(1), u32(frame_size),
+        u32(job.width), u32(job.height), u32(0), u32(0), u32(0), u32(0);
+    tag("LIST"), u32(4 + 8 + 56 + 8 + 40), tag("strl");
+    tag("strh"), u32(56), tag("vids"), u32(0), u32(0), u16(0), u16(0), u32(0), u32(job.fps_den), u32(job.fps_num),
+        u32(0), u32(0), u32(frame_size), u32(0xffffffff), u32(0), u16(0), u16(0), u16((uint16_t)job.width),
+        u16((uint16_t)job.height);
+    tag("strf"), u32(40), u32(40), u32(job.width), u32(job.height), u16(1), u16(32), u32(0), u32(frame_size), u32(0),
+        u32(0), u32(0), u32(0);
+    tag("LIST"), u32(0), tag("movi");
+    return h;
+}
+
+// Sample s of the whole capture's audio is heard at video time s / rate;
+// frame k (k = 1, 2, ...) of the whole capture ends at k / fps.
+static uint64_t sample_at_frame_end(const VideoJob& job, uint64_t k)
 {
     uint64_t num = job.fps_num ? job.fps_num : 1;
-    return (job.frames * job.fps_den * audio_rate * 2 + num) / (2 * num);
+    return (k * job.fps_den * audio_rate * 2 + num) / (2 * num);
 }
 
 static std::string audio_filter(const VideoJob& job)
 {
-    std::string total = std::to_string(audio_samples(job));
-    std::string tail = "apad=whole_len=" + total + ",atrim=end_sample=" + total + "[a]";
+    // The stretch of the whole capture's audio that goes with the frames, to
+    // the nearest sample at both ends.
+    std::string first = std::to_string(sample_at_frame_end(job, job.first_frame - 1));
+    std::string end = std::to_string(sample_at_frame_end(job, job.first_frame - 1 + job.frames));
+    std::string tail = "apad=whole_len=" + end + ",atrim=start_sample=" + first + ":end_sample=" + end +
+                       ",asetpts=N/SR/TB";
+    // Opus runs at 48 kHz; the cut is made at the soundtrack's own rate first.
+    if (job.format->codec == CODEC_VP9) tail += ",aresample=48000";
+    tail += "[a]";
     if (job.soundtrack.empty()) return "[1:a]" + tail;
 
     // Video time 0 shows the show at 1/fps; the soundtrack began at its start
@@ -74,61 +117,154 @@ static std::string audio_filter(const VideoJob& job)
     return chain + tail;
 }
 
+static int crf_of(const VideoJob& job) { return job.crf >= 0 ? job.crf : job.format->crf_default; }
+static std::string preset_of(const VideoJob& job) { return job.preset.empty() ? "veryfast" : job.preset; }
+
+std::string video_settings_text(const VideoJob& job)
+{
+    switch (job.format->codec) {
+    case CODEC_H264:
+        return "H.264 crf " + std::to_string(crf_of(job)) + " preset " + preset_of(job) + ", AAC 192 kb/s";
+    case CODEC_VP9: return "VP9 crf " + std::to_string(crf_of(job)) + ", Opus 192 kb/s";
+    case CODEC_PRORES: return "ProRes 422 HQ 10-bit, PCM 16-bit";
+    case CODEC_FFV1: return "FFV1 lossless RGB, FLAC";
+    }
+    return "";
+}
+
 std::vector<std::string> video_command(const VideoJob& job)
 {
-    std::vector<std::string> a = {
-        "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats",
-        "-f", "rawvideo", "-pix_fmt", "bgra",
-        "-video_size", std::to_string(job.width) + "x" + std::to_string(job.height),
-        "-framerate", std::to_string(job.fps_num) + "/" + std::to_string(job.fps_den),
-        "-i", "pipe:0",
-    };
+    const VideoFormat& format = *job.format;
+    std::string rate = std::to_string(job.fps_num) + "/" + std::to_string(job.fps_den);
+    std::vector<std::string> a = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats", "-f", "avi", "-i", "pipe:0"};
     if (job.soundtrack.empty()) {
         a.insert(a.end(), {"-f", "lavfi", "-i", "anullsrc=channel_layout=stereo:sample_rate=" + std::to_string(audio_rate)});
     } else {
         a.insert(a.end(), {"-i", "file:" + job.soundtrack});
     }
-    // Frames come bottom row first, as OpenGL reads them. BT.709 in the
+    // A repeated frame comes as an empty chunk, so its picture arrives with a
+    // gap in the timestamps; the fps filter fills each gap with the picture
+    // before it: a constant frame rate with every frame. It goes after the
+    // conversion, which then runs once per distinct picture. BT.709 in the
     // conversion and in the stream's tags, so that players that assume it
-    // for larger sizes show the colours that were rendered.
-    a.insert(a.end(), {
-        "-filter_complex",
-        "[0:v]vflip,scale=out_color_matrix=bt709:out_range=tv,format=yuv420p[v];" + audio_filter(job),
-        "-map", "[v]", "-map", "[a]",
-        "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
-        "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
-        "-c:a", "aac", "-b:a", "192k",
-    });
-    if (job.matroska) {
-        a.insert(a.end(), {"-f", "matroska"});
-    } else {
-        // The index at the front: the file plays while it is still downloading.
-        a.insert(a.end(), {"-movflags", "+faststart", "-f", "mp4"});
+    // for larger sizes show the colours that were rendered; the lossless
+    // file keeps the RGB itself.
+    std::string convert, tags_range = "tv";
+    std::vector<std::string> video;
+    switch (format.codec) {
+    case CODEC_H264:
+        convert = "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p";
+        video = {"-c:v", "libx264", "-preset", preset_of(job), "-crf", std::to_string(crf_of(job)), "-pix_fmt", "yuv420p"};
+        break;
+    case CODEC_VP9:
+        convert = "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p";
+        video = {"-c:v", "libvpx-vp9", "-crf", std::to_string(crf_of(job)), "-b:v", "0", "-deadline", "good",
+                 "-cpu-used", "4", "-row-mt", "1", "-pix_fmt", "yuv420p"};
+        break;
+    case CODEC_PRORES:
+        convert = "scale=out_color_matrix=bt709:out_range=tv,format=yuv422p10le";
+        video = {"-c:v", "prores_ks", "-profile:v", "3", "-vendor", "apl0", "-pix_fmt", "yuv422p10le"};
+        break;
+    case CODEC_FFV1:
+        convert = "format=bgr0";
+        video = {"-c:v", "ffv1", "-level", "3", "-g", "1", "-slices", "4", "-slicecrc", "1", "-pix_fmt", "bgr0"};
+        break;
     }
-    a.insert(a.end(), {"-y", "file:" + job.path});
+    a.insert(a.end(), {"-filter_complex", "[0:v]" + convert + ",fps=" + rate + "[v];" + audio_filter(job),
+                       "-map", "[v]", "-map", "[a]", "-fps_mode", "passthrough"});
+    a.insert(a.end(), video.begin(), video.end());
+    if (format.codec != CODEC_FFV1)
+        a.insert(a.end(), {"-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709",
+                           "-color_range", tags_range});
+    a.insert(a.end(), {"-c:a", format.audio_encoder});
+    if (format.codec == CODEC_H264 || format.codec == CODEC_VP9) a.insert(a.end(), {"-b:a", "192k"});
+    // The index at the front: the file plays while it is still downloading.
+    if (!strcmp(format.container, "mp4")) a.insert(a.end(), {"-movflags", "+faststart"});
+    a.insert(a.end(), {"-f", format.container, "-y", "file:" + job.path});
     return a;
+}
+
+std::string video_missing_encoders(const VideoFormat& format)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return "";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    char* argv[] = {(char*)"ffmpeg", (char*)"-hide_banner", (char*)"-encoders", nullptr};
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string list;
+    char buffer[4096];
+    ssize_t n;
+    while (rc == 0 && ((n = read(fds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)))
+        if (n > 0) list.append(buffer, (size_t)n);
+    close(fds[0]);
+    if (rc != 0) return "";
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    // Lines like " V....D libx264   libx264 H.264 / AVC ...": the name is the second word.
+    std::string missing;
+    for (const char* encoder : {format.video_encoder, format.audio_encoder}) {
+        if (list.find(std::string(" ") + encoder + " ") != std::string::npos) continue;
+        missing += (missing.empty() ? "" : " ") + std::string(encoder);
+    }
+    return missing;
+}
+
+// ffmpeg's last line on its standard error, "" when it wrote none.
+static std::string ffmpeg_last_line()
+{
+    if (ffmpeg_log_fd < 0) return "";
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    off_t offset = 0;
+    while ((n = pread(ffmpeg_log_fd, buffer, sizeof buffer, offset)) > 0) {
+        text.append(buffer, (size_t)n);
+        offset += n;
+        if (text.size() > 65536) text.erase(0, text.size() - 4096);
+    }
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    size_t start = text.find_last_of("\r\n");
+    return start == std::string::npos ? text : text.substr(start + 1);
 }
 
 static std::string describe_status(int status)
 {
-    if (WIFEXITED(status)) return "ffmpeg failed (exit code " + std::to_string(WEXITSTATUS(status)) + ")";
-    if (WIFSIGNALED(status)) return std::string("ffmpeg was ended by signal ") + strsignal(WTERMSIG(status));
-    return "ffmpeg failed";
+    std::string text;
+    if (WIFEXITED(status)) text = "ffmpeg failed (exit code " + std::to_string(WEXITSTATUS(status)) + ")";
+    else if (WIFSIGNALED(status)) text = std::string("ffmpeg was ended by signal ") + strsignal(WTERMSIG(status));
+    else text = "ffmpeg failed";
+    std::string line = ffmpeg_last_line();
+    return line.empty() ? text : text + ": " + line;
 }
 
+enum WaitResult { WAIT_ENDED, WAIT_STOPPED, WAIT_FAILED };
+
 // Waits for ffmpeg, looking at stop_requested every few milliseconds (a
-// signal may have gone to another thread and interrupt nothing here). False
-// when a stop was requested first.
-static bool wait_ffmpeg(int* status, bool (*stop_requested)())
+// signal may have gone to another thread and interrupt nothing here).
+// WAIT_FAILED, with the reason in *failure, when ffmpeg cannot be waited for:
+// its exit status is then unknown, which is no success.
+static WaitResult wait_ffmpeg(int* status, bool (*stop_requested)(), std::string* failure)
 {
     for (;;) {
         pid_t r = waitpid(ffmpeg_pid, status, WNOHANG);
-        if (r == ffmpeg_pid || (r < 0 && errno != EINTR)) break;
-        if (stop_requested && stop_requested()) return false;
+        if (r == ffmpeg_pid) break;
+        if (r < 0 && errno != EINTR) {
+            *failure = std::string("cannot wait for ffmpeg: ") + strerror(errno);
+            ffmpeg_pid = 0;
+            return WAIT_FAILED;
+        }
+        if (stop_requested && stop_requested()) return WAIT_STOPPED;
         usleep(5000);
     }
     ffmpeg_pid = 0;
-    return true;
+    return WAIT_ENDED;
 }
 
 // ---- the writer thread --------------------------------------------------------
@@ -141,9 +277,21 @@ static std::thread writer;
 static std::mutex writer_mutex;
 static std::condition_variable writer_wake;     // a frame is pending, or quit
 static std::condition_variable writer_done;     // the pending frame is written
-static std::vector<uint8_t> pending;
+static std::vector<uint8_t> pending;    // a picture, or empty for a repeat
 static bool has_pending, writer_quit, writer_failed;
 static int writer_errno;
+
+// Writes all of size bytes; 0, or the errno of the failed write.
+static int write_all(const uint8_t* data, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = write(pipe_fd, data + done, size - done);
+        if (n > 0) done += (size_t)n;
+        else if (n < 0 && errno != EINTR) return errno;
+    }
+    return 0;
+}
 
 static void writer_main()
 {
@@ -152,18 +300,10 @@ static void writer_main()
         writer_wake.wait(lock, [] { return has_pending || writer_quit; });
         if (!has_pending) return;
         lock.unlock();
-        const uint8_t* data = pending.data();
-        size_t size = pending.size(), done = 0;
-        int error = 0;
-        while (done < size) {
-            ssize_t n = write(pipe_fd, data + done, size - done);
-            if (n > 0) {
-                done += (size_t)n;
-            } else if (n < 0 && errno != EINTR) {
-                error = errno;
-                break;
-            }
-        }
+        uint8_t header[8];
+        chunk_header(header, (uint32_t)pending.size());
+        int error = write_all(header, sizeof header);
+        if (!error) error = write_all(pending.data(), pending.size());
         lock.lock();
         has_pending = false;
         if (error) {
@@ -205,11 +345,17 @@ static std::string writer_failure(bool (*stop_requested)(), bool* interrupted)
     pipe_fd = -1;
     if (writer_errno != EPIPE) return std::string("cannot write frames to ffmpeg: ") + strerror(writer_errno);
     int status = 0;
-    if (!wait_ffmpeg(&status, stop_requested)) {
-        *interrupted = true;
-        return "interrupted";
+    std::string failure;
+    switch (wait_ffmpeg(&status, stop_requested, &failure)) {
+    case WAIT_STOPPED: *interrupted = true; return "interrupted";
+    case WAIT_FAILED: return failure;
+    case WAIT_ENDED: break;
     }
-    return describe_status(status) + " and stopped reading frames";
+    std::string text = describe_status(status);
+    size_t colon = text.find(": ");
+    // "... (exit code 1) and stopped reading frames: its last line".
+    if (colon == std::string::npos || WIFSIGNALED(status)) return text + " and stopped reading frames";
+    return text.substr(0, colon) + " and stopped reading frames" + text.substr(colon);
 }
 
 bool video_start(const VideoJob& job, std::string* error)
@@ -227,9 +373,17 @@ bool video_start(const VideoJob& job, std::string* error)
     for (std::string& s : args) argv.push_back(&s[0]);
     argv.push_back(nullptr);
 
+    // ffmpeg's messages go to a file of their own, so that a failure can be
+    // told in one line with ffmpeg's last one.
+    if (ffmpeg_log_fd >= 0) close(ffmpeg_log_fd);
+    char log_name[] = "/tmp/oargala-ffmpeg-XXXXXX";
+    ffmpeg_log_fd = mkostemp(log_name, O_CLOEXEC);
+    if (ffmpeg_log_fd >= 0) unlink(log_name);
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+    if (ffmpeg_log_fd >= 0) posix_spawn_file_actions_adddup2(&actions, ffmpeg_log_fd, 2);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     sigset_t defaults, none;
@@ -254,6 +408,15 @@ bool video_start(const VideoJob& job, std::string* error)
     }
     ffmpeg_pid = pid;
     pipe_fd = fds[1];
+    // Small: the pipe takes it at once.
+    std::vector<uint8_t> header = avi_header(job);
+    if (int e = write_all(header.data(), header.size())) {
+        writer_errno = e;
+        writer_failed = true;
+        bool interrupted = false;
+        *error = writer_failure(nullptr, &interrupted);
+        return false;
+    }
     writer_failed = false;
     writer_quit = false;
     has_pending = false;
@@ -268,7 +431,7 @@ bool video_start(const VideoJob& job, std::string* error)
     return true;
 }
 
-bool video_write_frame(std::vector<uint8_t>* frame, bool (*stop_requested)(), std::string* error)
+static bool write_chunk(std::vector<uint8_t>* frame, bool (*stop_requested)(), std::string* error)
 {
     if (!wait_writer_idle(stop_requested)) {
         *error = "interrupted";
@@ -281,11 +444,22 @@ bool video_write_frame(std::vector<uint8_t>* frame, bool (*stop_requested)(), st
         *error = writer_failure(stop_requested, &interrupted);
         return false;
     }
-    pending.swap(*frame);
+    if (frame) pending.swap(*frame);
+    else pending.clear();
     has_pending = true;
     lock.unlock();
     writer_wake.notify_all();
     return true;
+}
+
+bool video_write_frame(std::vector<uint8_t>* frame, bool (*stop_requested)(), std::string* error)
+{
+    return write_chunk(frame, stop_requested, error);
+}
+
+bool video_repeat_frame(bool (*stop_requested)(), std::string* error)
+{
+    return write_chunk(nullptr, stop_requested, error);
 }
 
 bool video_finish(bool (*stop_requested)(), std::string* error)
@@ -307,9 +481,10 @@ bool video_finish(bool (*stop_requested)(), std::string* error)
     close(pipe_fd);
     pipe_fd = -1;
     int status = 0;
-    if (!wait_ffmpeg(&status, stop_requested)) {
-        *error = "interrupted";
-        return false;
+    switch (wait_ffmpeg(&status, stop_requested, error)) {
+    case WAIT_STOPPED: *error = "interrupted"; return false;
+    case WAIT_FAILED: return false;
+    case WAIT_ENDED: break;
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
     *error = describe_status(status);

@@ -1,10 +1,15 @@
-// video.h: one ffmpeg process that turns raw frames on a pipe into an H.264
-// video (yuv420p, crf 18, preset veryfast) with an AAC soundtrack. ffmpeg is
+// video.h: one ffmpeg process that turns frames on a pipe into a video
+// with its soundtrack: H.264 + AAC (.mp4, .mkv), VP9 + Opus (.webm), ProRes
+// 422 HQ + PCM (.mov) or FFV1 RGB + FLAC (lossless .mkv). ffmpeg is
 // started directly (no shell) in a process group of its own, so a Ctrl-C at
-// the terminal reaches only oargala, which then stops ffmpeg itself. Nothing
-// but frames goes over the pipe; the soundtrack is a second input that
-// ffmpeg reads from its file. Depends on POSIX (posix_spawn, pipes, waitpid).
+// the terminal reaches only oargala, which then stops ffmpeg itself. The
+// pipe carries an AVI stream of uncompressed frames, where an empty frame
+// repeats the one before; the soundtrack is a second input that ffmpeg reads
+// from its file. Its messages go to a file, for the one line of a failure.
+// Depends on capture.h (the formats) and POSIX (posix_spawn, pipes, waitpid).
 #pragma once
+
+#include "capture/capture.h"
 
 #include <cstdint>
 #include <string>
@@ -12,10 +17,15 @@
 
 struct VideoJob {
     std::string path;               // where ffmpeg writes: the temporary name
-    bool matroska = false;          // .mkv, else .mp4
+    const VideoFormat* format = nullptr;
+    int crf = -1;                   // -1: the format's default
+    std::string preset;             // H.264; empty: veryfast
     unsigned width = 0, height = 0;
     uint32_t fps_num = 60, fps_den = 1;
-    uint64_t frames = 0;            // the video's length, which the audio matches
+    // The video holds frames first_frame .. first_frame + frames - 1 of a
+    // whole capture, and the audio of the same stretch.
+    uint64_t first_frame = 1;
+    uint64_t frames = 0;
     // The soundtrack and the show time (ms) at which it started; an empty
     // path gives a silent audio track.
     std::string soundtrack;
@@ -27,6 +37,13 @@ const char* video_unsupported();
 
 // Whether an executable named ffmpeg is on PATH.
 bool video_ffmpeg_found();
+
+// The encoders of format that ffmpeg lacks ("libvpx-vp9"), space-separated;
+// empty when it has them all (or cannot be asked: starting it then says why).
+std::string video_missing_encoders(const VideoFormat& format);
+
+// The encoding in words, e.g. "H.264 crf 18 preset veryfast, AAC 192 kb/s".
+std::string video_settings_text(const VideoJob& job);
 
 // The ffmpeg command line for job (argv[0] is "ffmpeg"); the frames are read
 // from standard input.
@@ -40,9 +57,12 @@ bool video_start(const VideoJob& job, std::string* error);
 // ffmpeg stopped reading (it failed) or stop_requested() became true while
 // waiting.
 bool video_write_frame(std::vector<uint8_t>* frame, bool (*stop_requested)(), std::string* error);
+// The same for a frame that repeats the one before it: only a few bytes go
+// to ffmpeg, which repeats the picture it has.
+bool video_repeat_frame(bool (*stop_requested)(), std::string* error);
 // Waits for the last frame to be written, closes the pipe and waits for
-// ffmpeg to finish the file. False, with the reason, when ffmpeg failed or
-// stop_requested() became true meanwhile.
+// ffmpeg to finish the file. False, with the reason (ffmpeg's last error line
+// when it failed), when ffmpeg failed or stop_requested() became true meanwhile.
 bool video_finish(bool (*stop_requested)(), std::string* error);
 // Stops ffmpeg at once (SIGKILL), then the writer thread, and waits for both.
 // Safe to call when they never started or have already finished.

@@ -9,6 +9,8 @@ const char* video_unsupported()
 }
 
 bool video_ffmpeg_found() { return false; }
+std::string video_missing_encoders(const VideoFormat&) { return ""; }
+std::string video_settings_text(const VideoJob&) { return ""; }
 std::vector<std::string> video_command(const VideoJob&) { return {}; }
 
 bool video_start(const VideoJob&, std::string* error)
@@ -18,6 +20,12 @@ bool video_start(const VideoJob&, std::string* error)
 }
 
 bool video_write_frame(std::vector<uint8_t>*, bool (*)(), std::string* error)
+{
+    *error = video_unsupported();
+    return false;
+}
+
+bool video_repeat_frame(bool (*)(), std::string* error)
 {
     *error = video_unsupported();
     return false;

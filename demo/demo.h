@@ -11,6 +11,9 @@
 void demo_decode_ahead();
 void demo_init(const char* title);
 void demo_frame(const char* title);
+// The slot of the still card demo_frame draws at this moment, -1 for
+// anything else: a card is the same picture every time it is drawn.
+int demo_still_card();
 // Milliseconds since the show's start: what the timeline goes by.
 uint32_t demo_show_milliseconds();
 int check_data_command();

@@ -50,6 +50,19 @@ static void still_card(int slot)
     draw_quad(0.0f, 0.0f, 640.0f, 480.0f, texture_table[slot], 1, 0.0f);
 }
 
+// Each step reads the clock afresh.
+static bool step_passed(const TimelineStep& step)
+{
+    return step.extra_second ? elapsed_past(step.threshold) : elapsed_ms() > step.threshold;
+}
+
+int demo_still_card()
+{
+    for (const TimelineStep& step : timeline)
+        if (step_passed(step)) return step.action == TIMELINE_CARD ? step.slot : -1;
+    return -1;
+}
+
 void demo_frame(const char*)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -57,9 +70,7 @@ void demo_frame(const char*)
 
     float delta = (float)demo_window->FrameDelta;
     for (const TimelineStep& step : timeline) {
-        // Each step reads the clock afresh.
-        bool passed = step.extra_second ? elapsed_past(step.threshold) : elapsed_ms() > step.threshold;
-        if (!passed) continue;
+        if (!step_passed(step)) continue;
         switch (step.action) {
         case TIMELINE_EXIT:
             // The end of the show: the display mode is put back and anything

@@ -24,8 +24,8 @@ TEST(Entry, HelpAndVersionGoToStandardOutput)
 // or a show without a display with exit code 1.
 TEST(Entry, RefusalsAreOneLine)
 {
-    std::string dir = make_temp_dir(true);
-    const std::string no_display = "no display to show the window on (";
+    std::string dir = make_temp_dir(true), fake = make_fake_ffmpeg();
+    const std::string no_display = "no display to show the window on (", path_to_fake = "PATH=" + fake + ":/usr/bin:/bin";
     const struct {
         std::vector<std::string> args;
         std::string says;
@@ -37,7 +37,7 @@ TEST(Entry, RefusalsAreOneLine)
         {{"--decode", "a.png"}, "--decode needs a picture and an output file\n"},
         {{"--check-data", "--data", ""}, "--data needs a folder\n"},
         {{"--decode", "a.png", "a.pam", "--data", "d"}, "--data goes with the show, --capture or --check-data\n"},
-        {{"--capture", "show.avi"}, "--capture: 'show.avi' is neither a .mp4 or .mkv file nor a folder ending in /"},
+        {{"--capture", "show.avi"}, "--capture: 'show.avi' is neither a .mp4, .mkv, .webm or .mov file nor a folder"},
         {{"--capture", "show"}, "--capture: 'show' is neither"},
         {{"--capture", "show.mp4", "--fps", "0"}, "--fps: '0' is not a frame rate from 1 to 1000 (N or N/D)\n"},
         {{"--capture", "show.mp4", "--fps", "1/2"}, "--fps: '1/2' is not"},
@@ -58,11 +58,37 @@ TEST(Entry, RefusalsAreOneLine)
         {{"--capture", "shots/", "--at", "1."}, "--at: '1.' is not"},
         {{"--capture", "shots/", "--at", "1.1234567"}, "--at: '1.1234567' is not"},
         {{"--capture", "shots/", "--at", "159.000001"}, "--at: 159.000001 is past the end of the show (159 s)\n"},
+        {{"--capture", "show.mp4", "--crf", "99"}, "--crf: '99' is not a quality from 0 to 63\n"},
+        {{"--capture", "show.mp4", "--crf", "52"}, "--crf: 52 is not from 0 to 51 for H.264\n"},
+        {{"--capture", "show.mov", "--crf", "10"}, "--crf goes with H.264 (.mp4, .mkv) and VP9 (.webm), not with ProRes\n"},
+        {{"--capture", "show.mkv", "--lossless", "--crf", "0"}, "--crf goes with H.264 (.mp4, .mkv) and VP9"},
+        {{"--capture", "show.mp4", "--preset", "fastest"}, "--preset: 'fastest' is not one of ultrafast, superfast,"},
+        {{"--capture", "show.webm", "--preset", "slow"}, "--preset goes with H.264 (.mp4, .mkv), not with VP9\n"},
+        {{"--capture", "show.webm", "--lossless"}, "--lossless goes with a .mkv file (FFV1 and FLAC), not with 'show.webm'\n"},
+        {{"--capture", "shots/", "--lossless"}, "--lossless goes with a video file, not with a folder of pictures\n"},
+        {{"--capture", "show.mp4", "--blur", "0"}, "--blur: '0' is not a number of sub-frames from 1 (none) to 64\n"},
+        {{"--capture", "show.mp4", "--blur", "65"}, "--blur: '65' is not"},
+        {{"--capture", "show.mp4", "--fps", "999999999/10000000", "--blur", "64"}, "--blur: 64 sub-frames are too many"},
+        {{"--capture", "show.mp4", "--from", "12", "--to", "10.5"}, "--from 12 is not before --to 10.5\n"},
+        {{"--capture", "show.mp4", "--from", "10", "--to", "10"}, "--from 10 is not before --to 10\n"},
+        {{"--capture", "show.mp4", "--to", "159.5"}, "--to: 159.5 is past the end of the show (159 s)\n"},
+        {{"--capture", "show.mp4", "--to", "0"}, "--to: 0 leaves nothing to capture\n"},
+        {{"--capture", "show.mp4", "--from", "1,5"}, "--from: '1,5' is not a time in seconds\n"},
+        {{"--capture", "shots/", "--at", "1", "--to", "2"}, "--at cannot be combined with --from or --to\n"},
         // Every value before the unknown option is accepted: the edges of each range.
         {{"--capture", "shots/", "--fps", "1000", "--size", "16x16", "--at", "0,1.123456,159", "-x"}, "unknown"},
         {{"--capture", "show.mp4", "--fps", "1", "--size", "8192x8192", "-x"}, "unknown option '-x'\n"},
+        // And those checked after the whole line (a later check refuses): the edges of the video options.
+        {{"--capture", "a.webm", "--crf", "63", "--blur", "64", "--from", "158.999999", "--to", "159", "--size",
+          "641x16"}, "--size: a video needs"},
+        {{"--capture", "a.mp4", "--crf", "0", "--preset", "veryslow", "--blur", "1", "--to", "0.000001", "--size",
+          "641x16"}, "--size: a video needs"},
+        {{"--capture", "a.mov", "--preset", "ultrafast"}, "--preset goes with H.264 (.mp4, .mkv), not with ProRes\n"},
         {{"--fps", "30"}, "--fps goes with --capture\n"},
         {{"--at", "3"}, "--at goes with --capture\n"},
+        {{"--blur", "2"}, "--blur goes with --capture\n"},
+        {{"--windowed", "--from", "2"}, "--from and --to go with --capture\n"},
+        {{"--lossless"}, "--lossless goes with --capture\n"},
         {{"--check-data", "--size", "320x240"}, "--size goes with the show or with --capture\n"},
         {{"--capture", "shots/", "--renderer", "gles3"}, "--renderer: 'gles3' is not a renderer (gl11 or gles2)\n"},
         {{"--check-data", "--renderer", "gles2"}, "--renderer goes with the show or with --capture\n"},
@@ -75,6 +101,7 @@ TEST(Entry, RefusalsAreOneLine)
         {{"--capture", "/dev/null/show.mp4"}, "cannot write /dev/null/show.mp4: Not a directory\n", 1},
         {{"--capture", "no/such/"}, "cannot make the folder no/such/: No such file or directory\n", 1},
         {{"--capture", "show.mp4"}, "ffmpeg not found on PATH; a video capture needs it (Debian", 1, {"PATH=/none"}},
+        {{"--capture", "show.webm"}, "this ffmpeg has no libvpx-vp9 encoder, which .webm needs\n", 1, {path_to_fake}},
         {{}, no_display + "DISPLAY and WAYLAND_DISPLAY are unset); try --capture show.mp4\n", 1},
         {{"--windowed", "--size", "16x16"}, no_display + "cannot open display \":7919\"", 1, {"DISPLAY=:7919"}},
         // SDL's invisible drivers count as no display either.
@@ -93,4 +120,5 @@ TEST(Entry, RefusalsAreOneLine)
         EXPECT_EQ(list_dir(dir), std::vector<std::string>{"data"});
     }
     remove_tree(dir);
+    remove_tree(fake);
 }

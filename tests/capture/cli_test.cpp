@@ -45,19 +45,20 @@ TEST(CaptureCli, PicturesAtChosenTimesMatchTheFullRunAndLetterbox)
     EXPECT_EQ(list_dir(dir + "/full").size(), 795u);
 
     // 0 is frame 1; 27.2 s is frame 136 exactly; 63.1 s is frame 315.5, so
-    // 316. The run ends after the last one. An existing folder needs no /.
+    // 316; 100.4 s is a card the frame before showed too. The run ends after the
+    // last one. An existing folder needs no /.
     // On a terminal the progress is one line redrawn in place (the terminal
     // turns \n into \r\n), ended by the summary on a line of its own.
     mkdir((dir + "/picked").c_str(), 0755);
     std::string shown = run_tool({"script", "-qec", "cd '" + dir + "' && '" + oargala_binary + "' --capture picked "
-                                  "--fps 5 --size 80x60 --at 63.1,0,27.2,63,100.5,63; echo exit=$?", "/dev/null"});
+                                  "--fps 5 --size 80x60 --at 63.1,0,27.2,63,100.4,100.5,63; echo exit=$?", "/dev/null"});
     EXPECT_TRUE(contains(shown, "\r\033[Kframe 503/503  show 100.60 s  [########################]")) << shown;
-    EXPECT_TRUE(contains(shown, " left\r\noargala: captured 503 frames (100.60 s of show), 5 pictures in picked/"))
+    EXPECT_TRUE(contains(shown, " left\r\noargala: captured 503 frames (100.60 s of show), 6 pictures in picked/"))
         << shown;
     EXPECT_TRUE(contains(shown, "\r\nexit=0\r\n")) << shown;
     EXPECT_FALSE(contains(shown, "10%")) << shown;
     EXPECT_EQ(list_dir(dir + "/picked"),
-              (Names{"frame-00001.png", "frame-00136.png", "frame-00315.png", "frame-00316.png", "frame-00503.png"}));
+              (Names{"frame-00001.png", "frame-00136.png", "frame-00315.png", "frame-00316.png", "frame-00502.png", "frame-00503.png"}));
     for (const std::string& name : list_dir(dir + "/picked"))
         EXPECT_TRUE(pixels(dir + "/picked/" + name) == pixels(dir + "/full/" + name)) << name;
 
@@ -86,10 +87,12 @@ TEST(CaptureCli, PicturesAtChosenTimesMatchTheFullRunAndLetterbox)
                                [](int a, int b) { return std::abs(a - b) <= 2; })) << size;
     }
     // 159 s is in the show, but at 59.94 fps its last frame is drawn at 158.992 s.
-    RunResult r = run_oargala({{"--capture", "late/", "--fps", "60000/1001", "--size", "16x16", "--at", "159"}, dir});
-    EXPECT_TRUE(r.exited(2));
-    EXPECT_EQ(r.err, "oargala: --at: 159.000000 s is after the show's last frame at 60000/1001 (59.940) fps "
-                     "(frame 9530 at 158.992 s)\n");
+    for (const char* word : {"--at", "--to"}) {
+        RunResult r = run_oargala({{"--capture", "late/", "--fps", "60000/1001", "--size", "16x16", word, "159"}, dir});
+        EXPECT_TRUE(r.exited(2));
+        EXPECT_EQ(r.err, std::string("oargala: ") + word + ": 159.000000 s is after the show's last frame at "
+                         "60000/1001 (59.940) fps (frame 9530 at 158.992 s)\n");
+    }
     EXPECT_EQ(list_dir(dir), (Names{"160x60", "80x120", "data", "full", "picked"}));
     remove_tree(dir);
 }
@@ -167,14 +170,15 @@ static double likeness(const std::vector<int16_t>& a, const std::vector<int16_t>
 // The whole show into videos: every frame at the size and rate asked for,
 // and an audio track as long as the show. At 4 fps video time 0 shows the
 // show at 1/4 s, so the soundtrack (started at show time 0) is heard from
-// its 0.25 s on. Without a soundtrack the track is silent.
+// its 0.25 s on. Without a soundtrack the track is silent. At 11/7 fps the
+// show's end falls between frames: 249 frames, the last at 158.454 s.
 TEST(CaptureCli, VideosHoldEveryFrameAndTheSoundtrackInPlace)
 {
     const struct {
-        const char *output, *fps, *size, *frames, *video;
+        const char *output, *fps, *fps_shown, *size, *frames, *seconds, *video;
     } cases[] = {
-        {"show.mp4", "4", "320x240", "636", "h264,320,240,yuv420p,4/1,636\n\"mov,mp4,m4a,3gp,3g2,mj2\"\n"},
-        {"quiet.MKV", "2", "64x48", "318", "h264,64,48,yuv420p,2/1,318\n\"matroska,webm\"\n"},
+        {"show.mp4", "4", "4", "320x240", "636", "159.00", "h264,320,240,yuv420p,4/1,636\n\"mov,mp4,m4a,3gp,3g2,mj2\"\n"},
+        {"quiet.MP4", "11/7", "11/7 (1.571)", "64x48", "249", "158.45", "h264,64,48,yuv420p,11/7,249\n\"mov,mp4,m4a,3gp,3g2,mj2\"\n"},
     };
     std::vector<int16_t> soundtrack = decode_audio(std::string(source_dir) + "/data/lall.mp3");
     ASSERT_GT(soundtrack.size(), 130u * 44100);
@@ -186,15 +190,16 @@ TEST(CaptureCli, VideosHoldEveryFrameAndTheSoundtrackInPlace)
         ASSERT_TRUE(r.exited(0)) << r.err;
         EXPECT_EQ(list_dir(dir), (music ? Names{"data", c.output} : Names{c.output}));
         EXPECT_TRUE(contains(r.err, std::string("oargala: capturing the show into ") + c.output + ": " + c.size +
-                                        " at " + c.fps + " fps, " + c.frames + " frames\n")) << r.err;
-        EXPECT_TRUE(contains(r.err, std::string("oargala: captured ") + c.frames + " frames (159.00 s of show) into " +
-                                        c.output + " in ")) << r.err;
+                                        " at " + c.fps_shown + " fps, " + c.frames +
+                                        " frames, H.264 crf 18 preset veryfast, AAC 192 kb/s\n")) << r.err;
+        EXPECT_TRUE(contains(r.err, std::string("oargala: captured ") + c.frames + " frames (" + c.seconds +
+                                        " s of show) into " + c.output + " in ")) << r.err;
         std::string file = dir + "/" + c.output;
         EXPECT_EQ(probe(file, "v:0", "stream=codec_name,width,height,pix_fmt,r_frame_rate,nb_read_frames:"
                                      "format=format_name"), c.video);
         EXPECT_EQ(probe(file, "a:0", "stream=codec_name,sample_rate,channels"), "aac,44100,2\n");
         std::vector<int16_t> heard = decode_audio(file);
-        ASSERT_NEAR((double)heard.size(), 159.0 * 44100, 0.05 * 44100);
+        ASSERT_NEAR((double)heard.size(), atof(c.seconds) * 44100, 0.05 * 44100);
         auto [quietest, loudest] = std::minmax_element(heard.begin(), heard.end());
         EXPECT_EQ(*loudest - *quietest == 0, !music);
         EXPECT_EQ(contains(r.err, "oargala: the show played no soundtrack; the video gets a silent audio track\n"),
@@ -255,5 +260,119 @@ TEST(CaptureCli, StoppedCapturesLeaveNothingThatLooksFinished)
     EXPECT_TRUE(contains(r.err, "oargala: capture failed: ffmpeg was ended by signal File size limit exceeded and "
                                 "stopped reading frames; nothing was kept\n")) << r.err;
     EXPECT_EQ(list_dir(dir), (Names{"data", "shots"}));
+    // An ffmpeg that takes every frame and then fails: its exit code and last line.
+    std::string fake = make_fake_ffmpeg();
+    r = run_oargala({{"--capture", "show.mp4", "--to", "0.1", "--size", "16x16"}, dir, {"PATH=" + fake + ":/usr/bin:/bin"}});
+    EXPECT_TRUE(r.exited(1));
+    EXPECT_TRUE(contains(r.err, "oargala: capture failed: ffmpeg failed (exit code 1): Error writing trailer: No space "
+                                "left on device; nothing was kept\n")) << r.err;
+    EXPECT_EQ(list_dir(dir), (Names{"data", "shots"}));
+    remove_tree(fake);
+    remove_tree(dir);
+}
+
+// The frames of a video, decoded to RGB rows, top row first.
+static std::vector<std::vector<uint8_t>> decode_frames(const std::string& file, size_t frame_size)
+{
+    std::string raw = run_tool({"ffmpeg", "-v", "quiet", "-i", file, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+    std::vector<std::vector<uint8_t>> frames;
+    for (size_t at = 0; at + frame_size <= raw.size(); at += frame_size)
+        frames.emplace_back(raw.begin() + (long)at, raw.begin() + (long)(at + frame_size));
+    return frames;
+}
+
+// A stretch of the video, 105 to 107 s at 10 fps: frames 1051 to 1070, the
+// still card 20 for ten frames, then the turning cube. In every format with
+// its sound; the lossless one decodes to the very pixels of the pictures of
+// the same stretch (with and without the detection of repeated frames), and
+// its ends are the pictures --at writes at their show times. The stretch's
+// sound is the soundtrack from 105.1 s (video time 0 shows the show at 1/fps).
+TEST(CaptureCli, EachFormatHoldsTheStretchWithItsSound)
+{
+    std::string dir = make_temp_dir(true);
+    const Names stretch = {"--fps", "10", "--size", "64x48", "--from", "105", "--to", "107"};
+    auto run = [&](Names args, const Names& more, std::vector<std::string> env = {}) {
+        args.insert(args.end(), more.begin(), more.end());
+        RunResult r = run_oargala({args, dir, env});
+        EXPECT_TRUE(r.exited(0)) << r.err;
+        return r;
+    };
+    std::vector<int16_t> soundtrack = decode_audio(std::string(source_dir) + "/data/lall.mp3");
+    const struct {
+        const char *output, *video, *audio, *settings;
+    } cases[] = {
+        {"clip.mp4", "h264,64,48,yuv420p,10/1,20\n", "aac,44100,2\n", "H.264 crf 18 preset veryfast, AAC 192 kb/s"},
+        {"fast.mp4", "h264,64,48,yuv420p,10/1,20\n", "aac,44100,2\n", "H.264 crf 30 preset ultrafast, AAC 192 kb/s"},
+        {"clip.webm", "vp9,64,48,yuv420p,10/1,20\n", "opus,48000,2\n", "VP9 crf 24, Opus 192 kb/s"},
+        {"clip.mov", "prores,64,48,yuv422p10le,10/1,20\n", "pcm_s16le,44100,2\n", "ProRes 422 HQ 10-bit, PCM 16-bit"},
+        {"clip.mkv", "ffv1,64,48,bgr0,10/1,20\n", "flac,44100,2\n", "FFV1 lossless RGB, FLAC"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        bool lossless = c.output == std::string("clip.mkv"), fast = c.output == std::string("fast.mp4");
+        RunResult r = run({"--capture", c.output}, stretch);
+        if (lossless) r = run({"--capture", c.output, "--lossless"}, stretch);
+        if (fast) r = run({"--capture", c.output, "--crf", "30", "--preset", "ultrafast"}, stretch);
+        EXPECT_TRUE(contains(r.err, std::string(": 64x48 at 10 fps, 20 frames (1051 to 1070 of 1590), ") + c.settings +
+                                        "\n")) << r.err;
+        EXPECT_TRUE(contains(r.err, std::string("oargala: captured 20 frames (105.000 to 107.000 s of the video) into ") +
+                                        c.output)) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '%'), 10) << r.err;
+        std::string file = dir + "/" + c.output;
+        EXPECT_EQ(probe(file, "v:0", "stream=codec_name,width,height,pix_fmt,r_frame_rate,nb_read_frames"), c.video);
+        EXPECT_EQ(probe(file, "a:0", "stream=codec_name,sample_rate,channels"), c.audio);
+        std::vector<int16_t> heard = decode_audio(file);
+        EXPECT_NEAR((double)heard.size(), 2.0 * 44100, 1024);   // one audio frame
+        ASSERT_GT(heard.size(), 22050u);
+        EXPECT_GT(likeness(heard, soundtrack, 0, 1051 * 4410), lossless ? 0.99 : 0.9);
+    }
+    run({"--capture", "pictures/"}, stretch);
+    run({"--capture", "plain/"}, stretch, {"OARGALA_CAPTURE_REPEATS=off"});
+    run({"--capture", "ends/"}, {"--fps", "10", "--size", "64x48", "--at", "105.1,107"});
+    std::vector<std::vector<uint8_t>> frames = decode_frames(dir + "/clip.mkv", 64 * 48 * 3);
+    Names names = list_dir(dir + "/pictures");
+    ASSERT_EQ(names.size(), 20u);
+    ASSERT_EQ(frames.size(), 20u);
+    EXPECT_EQ(names.front(), "frame-01051.png");
+    EXPECT_EQ(list_dir(dir + "/plain"), names);
+    for (size_t i = 0; i < names.size(); i++) {
+        EXPECT_TRUE(frames[i] == pixels(dir + "/pictures/" + names[i])) << names[i];
+        EXPECT_TRUE(frames[i] == pixels(dir + "/plain/" + names[i])) << names[i];
+    }
+    EXPECT_TRUE(frames[9] == frames[0] && frames[10] != frames[9] && frames[11] != frames[10]);
+    EXPECT_TRUE(frames.front() == pixels(dir + "/ends/frame-01051.png"));
+    EXPECT_TRUE(frames.back() == pixels(dir + "/ends/frame-01070.png"));
+    remove_tree(dir);
+}
+
+// At 10 fps frame 1051 shows the still card 20 and frame 1065 the turning
+// cube. --blur 1 is no blur, byte for byte; --blur 4 leaves the card as it
+// is and makes the cube the rounded mean of the four sub-frames a 40 fps
+// capture draws in that frame's tenth of a second.
+TEST(CaptureCli, MotionBlurIsTheMeanOfTheSubFrames)
+{
+    std::string dir = make_temp_dir(true);
+    for (auto [folder, fps, blur, at] : {std::array<const char*, 4>{"plain/", "10", "1", "105.1,106.5"},
+                                         {"one/", "10", "1", "105.1,106.5"},
+                                         {"four/", "10", "4", "105.1,106.5"},
+                                         {"sub/", "40", "1", "106.425,106.45,106.475,106.5"}}) {
+        Names args = {"--capture", folder, "--fps", fps, "--size", "64x48", "--at", at};
+        if (folder != std::string("plain/")) args.insert(args.end(), {"--blur", blur});
+        RunResult r = run_oargala({args, dir});
+        ASSERT_TRUE(r.exited(0)) << r.err;
+    }
+    for (const char* name : {"frame-01051.png", "frame-01065.png"})
+        EXPECT_EQ(read_text(dir + "/one/" + name), read_text(dir + "/plain/" + name)) << name;
+    EXPECT_TRUE(pixels(dir + "/four/frame-01051.png") == pixels(dir + "/plain/frame-01051.png"));
+    std::vector<uint8_t> blurred = pixels(dir + "/four/frame-01065.png"), mean(blurred.size());
+    EXPECT_FALSE(blurred == pixels(dir + "/plain/frame-01065.png"));
+    std::vector<unsigned> sum(blurred.size(), 2);
+    for (const std::string& name : list_dir(dir + "/sub")) {
+        std::vector<uint8_t> sub = pixels(dir + "/sub/" + name);
+        for (size_t i = 0; i < sub.size(); i++) sum[i] += sub[i];
+    }
+    EXPECT_EQ(list_dir(dir + "/sub").front(), "frame-04257.png");
+    std::transform(sum.begin(), sum.end(), mean.begin(), [](unsigned s) { return (uint8_t)(s / 4); });
+    EXPECT_TRUE(blurred == mean);
     remove_tree(dir);
 }

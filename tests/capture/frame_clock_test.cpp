@@ -51,7 +51,13 @@ TEST(CaptureFrameClock, EveryFrameAtItsIntegerTimeWithAnExactDelta)
     for (const auto& rate : rates) {
         SCOPED_TRACE(rate.expected);
         std::string dir = make_temp_dir(false);
-        CaptureSettings settings{dir + "/", CAPTURE_FRAMES, rate.num, rate.den, 16, 16, {rate.last_us}};
+        CaptureSettings settings;
+        settings.output = dir + "/";
+        settings.kind = CAPTURE_FRAMES;
+        settings.fps_num = rate.num;
+        settings.fps_den = rate.den;
+        settings.width = settings.height = 16;
+        settings.at_microseconds = {rate.last_us};
         fps_num = rate.num;
         fps_den = rate.den;
         EXPECT_EXIT(exit(capture_run_with(settings, stand_in_init, stand_in_frame) + 100), testing::ExitedWithCode(0),

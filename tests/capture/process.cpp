@@ -64,6 +64,16 @@ std::string make_temp_dir(bool with_data)
 
 void remove_tree(const std::string& path) { std::error_code gone_already; fs::remove_all(path, gone_already); }
 
+std::string make_fake_ffmpeg()
+{
+    std::string dir = make_temp_dir(false), path = dir + "/ffmpeg";
+    std::ofstream(path) << "#!/bin/sh\n"
+                           "case \"$*\" in *-encoders*) printf ' V....D libx264 x\\n A....D aac x\\n A..... libopus x\\n'; exit 0;; esac\n"
+                           "cat >/dev/null; echo 'Error writing trailer: No space left on device' >&2; exit 1\n";
+    fs::permissions(path, fs::perms::owner_all);
+    return dir;
+}
+
 std::vector<std::string> list_dir(const std::string& path)
 {
     std::vector<std::string> names;

@@ -33,6 +33,10 @@ void remove_tree(const std::string& path);
 std::vector<std::string> list_dir(const std::string& path);   // sorted names, no dot files
 std::string read_text(const std::string& path);
 std::string run_tool(const std::vector<std::string>& argv);   // each word quoted for /bin/sh; its stdout
+// A folder holding an ffmpeg that lists only the H.264, AAC and Opus encoders
+// and otherwise reads its input, says "Error writing trailer: No space left on
+// device" and exits with 1: a full disk, or a build without VP9.
+std::string make_fake_ffmpeg();
 // Decodes a PNG file into RGB rows, top row first. False when it cannot.
 bool read_png_rgb(const std::string& path, unsigned* width, unsigned* height, std::vector<uint8_t>* rgb);
 
