@@ -130,12 +130,25 @@ bool GlWindow::window_proc(const PlatformEvent& event)
     }
 }
 
+// The window whose loop runs: there is one at a time.
+static GlWindow* looping;
+
 void GlWindow::run()
+{
+    if (!start()) return;
+    looping = this;
+    platform_run_loop(run_step, run_finish);
+}
+
+bool GlWindow::run_step() { return looping->step(); }
+void GlWindow::run_finish() { looping->finish(); }
+
+bool GlWindow::start()
 {
     if (command_line[0] != '\0') {
         snprintf(text_buffer, 1200, "%s", help_text);
         platform_message_box("commandline help", text_buffer, PLATFORM_ICON_INFORMATION);
-        return;
+        return false;
     }
 
     snprintf(text_buffer, 1200, "(%s) -- [%ux%u^%u^%u]", window_title, screen_width, screen_height,
@@ -150,17 +163,17 @@ void GlWindow::run()
 
     PlatformWindowDesc desc = {window_title, window_width(), window_height(), colour_bits, depth_bits,
                                fullscreen != 0, desktop};
-    if (!platform_create_window(&desc)) return;
+    if (!platform_create_window(&desc)) return false;
     has_window = true;
     setup_pixel_format();
     if (!platform_create_context()) {
         platform_message_box(error_caption, "Creation of OpenGL context failed!", PLATFORM_ICON_EXCLAMATION);
-        return;
+        return false;
     }
     has_context = true;
     if (!platform_make_current(true)) {
         platform_message_box(error_caption, "Could not make OpenGL context active!", PLATFORM_ICON_EXCLAMATION);
-        return;
+        return false;
     }
     if (!platform_set_vsync(window_settings.vsync) && window_settings.vsync) {
         fprintf(stderr, "oargala: this display cannot wait for its refresh; the show runs without vsync\n");
@@ -179,27 +192,34 @@ void GlWindow::run()
     start_timer();
     init_ms = platform_milliseconds();
     if (init_callback) init_callback(window_title);
+    return true;
+}
 
-    while (running) {
-        if (platform_poll_event(&last_message)) {
-            if (window_proc(last_message)) running = 0;
-            continue;
-        }
-        fps = update_timer(&FrameDelta);
-        fit_viewport();
-        if (frame_callback) frame_callback(window_title);
-        if (!fullscreen) {
-            snprintf(text_buffer, 1200, "%s [fps: %5.2f]", window_title, fps);
-            platform_set_window_title(text_buffer);
-        }
-        if (screenshot_wanted) {
-            screenshot_wanted = false;
-            uint32_t ms = window_settings.show_milliseconds ? window_settings.show_milliseconds()
-                                                            : platform_milliseconds() - init_ms;
-            screenshot_take(ms, drawable_width, drawable_height);
-        }
-        platform_swap_buffers();
+bool GlWindow::step()
+{
+    // Every waiting event first, one at a time, as the loop always took them.
+    while (running && platform_poll_event(&last_message))
+        if (window_proc(last_message)) running = 0;
+    if (!running) return false;
+    fps = update_timer(&FrameDelta);
+    fit_viewport();
+    if (frame_callback) frame_callback(window_title);
+    if (!fullscreen) {
+        snprintf(text_buffer, 1200, "%s [fps: %5.2f]", window_title, fps);
+        platform_set_window_title(text_buffer);
     }
+    if (screenshot_wanted) {
+        screenshot_wanted = false;
+        uint32_t ms = window_settings.show_milliseconds ? window_settings.show_milliseconds()
+                                                        : platform_milliseconds() - init_ms;
+        screenshot_take(ms, drawable_width, drawable_height);
+    }
+    platform_swap_buffers();
+    return true;
+}
+
+void GlWindow::finish()
+{
     screenshot_finish();
 
     if (fullscreen) {

@@ -26,6 +26,8 @@ struct PlatformBackendFunctions {
     int64_t (*counter_frequency)();
     bool (*set_vsync)(bool wait);
     void (*drawable_size)(int* w, int* h);
+    // Null: the plain loop of platform.cpp.
+    void (*run_loop)(bool (*step)(), void (*done)());
 };
 
 extern const PlatformBackendFunctions platform_sdl_functions;

@@ -47,6 +47,17 @@ uint32_t platform_milliseconds() { return backend->milliseconds(); }
 int64_t platform_counter() { return backend->counter(); }
 int64_t platform_counter_frequency() { return backend->counter_frequency(); }
 
+void platform_run_loop(bool (*step)(), void (*done)())
+{
+    if (backend->run_loop) {
+        backend->run_loop(step, done);
+        return;
+    }
+    while (step()) {
+    }
+    done();
+}
+
 void platform_fit_viewport(unsigned width, unsigned height, unsigned surface_w, unsigned surface_h,
                            int* x, int* y, int* w, int* h)
 {

@@ -92,6 +92,11 @@ struct PlatformEvent {
 // the next frame and moves the clocks to that frame's time.
 bool platform_poll_event(PlatformEvent* event);
 
+// ---- main loop --------------------------------------------------------------
+// Calls step until it returns false, then done. A loop here, returning after
+// done; in a browser one step per animation frame, and this never returns.
+void platform_run_loop(bool (*step)(), void (*done)());
+
 // ---- message boxes ----------------------------------------------------------
 enum PlatformMessageIcon {
     PLATFORM_ICON_NONE,

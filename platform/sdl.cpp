@@ -285,4 +285,5 @@ const PlatformBackendFunctions platform_sdl_functions = {
     system_counter_frequency,
     sdl_set_vsync,
     sdl_drawable_size,
+    nullptr,   // the plain loop
 };
