@@ -5,7 +5,16 @@
 #include <cstdio>
 #include <cstdlib>
 
-static const PlatformBackendFunctions* backend = &platform_headless_functions;
+#ifdef __EMSCRIPTEN__
+// A page has one way to show the show, whichever backend is asked for.
+#define INTERACTIVE_FUNCTIONS platform_web_functions
+#define OFFSCREEN_FUNCTIONS platform_web_functions
+#else
+#define INTERACTIVE_FUNCTIONS platform_sdl_functions
+#define OFFSCREEN_FUNCTIONS platform_headless_functions
+#endif
+
+static const PlatformBackendFunctions* backend = &OFFSCREEN_FUNCTIONS;
 static PlatformBackend backend_kind = PLATFORM_BACKEND_HEADLESS;
 
 static void (*exit_hooks[8])(int code);
@@ -14,7 +23,7 @@ static int exit_hook_count;
 bool platform_select(PlatformBackend kind, const char** why)
 {
     const PlatformBackendFunctions* chosen =
-        kind == PLATFORM_BACKEND_SDL ? &platform_sdl_functions : &platform_headless_functions;
+        kind == PLATFORM_BACKEND_SDL ? &INTERACTIVE_FUNCTIONS : &OFFSCREEN_FUNCTIONS;
     const char* reason = nullptr;
     if (!chosen->select(&reason)) {
         if (why) *why = reason;
@@ -88,5 +97,6 @@ void platform_exit(int code)
         if (hook) hook(code);
     }
     fflush(nullptr);
+    if (backend->leave) backend->leave(code);
     exit(code);
 }

@@ -5,6 +5,7 @@
 //   headless.cpp  offscreen: EGL on Mesa (surfaceless platform, pbuffer), no X
 //                 server and no GPU; message boxes are lines on stderr; clocks
 //                 may be virtual and step one frame at a time.
+// In a browser (Emscripten) web.cpp stands in for both: the page's canvas.
 // Nothing outside platform/ includes SDL or EGL headers. OpenGL itself (GL 1.1
 // and GLU) is used directly by the rest of the program once a context is current.
 // There is one window and one context per process, so the backends keep their

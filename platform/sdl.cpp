@@ -286,4 +286,5 @@ const PlatformBackendFunctions platform_sdl_functions = {
     sdl_set_vsync,
     sdl_drawable_size,
     nullptr,   // the plain loop
+    nullptr,   // exit()
 };
