@@ -15,8 +15,7 @@
 #include "platform/platform.h"
 #include "sound/sound.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>   // GL 1.2 names (GL_BGRA); Windows' gl.h stops at 1.1
+#include "platform/gl.h"
 
 #include <algorithm>
 #include <cerrno>

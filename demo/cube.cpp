@@ -7,7 +7,7 @@
 #include "draw.h"
 #include "show.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 // Scene state (static, never reset).
 static float cube_angle;

@@ -1,7 +1,7 @@
-// draw.cpp: begin_overlay and draw_quad, in immediate-mode OpenGL 1.1.
+// draw.cpp: begin_overlay and draw_quad, in immediate-mode OpenGL 1.1 (platform/gl.h).
 #include "draw.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 void begin_overlay()
 {

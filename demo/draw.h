@@ -2,7 +2,7 @@
 // begin_overlay switches to a fixed 640x480 screen space (origin bottom-left,
 // y up, whatever the window's pixel size); draw_quad draws one textured,
 // optionally rotated rectangle in that space or in the caller's transform.
-// Depends on OpenGL 1.1.
+// Depends on platform/gl.h (OpenGL 1.1 calls).
 #pragma once
 
 #include <cstdint>

@@ -6,7 +6,7 @@
 #include "draw.h"
 #include "show.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 // Scene state (static, never reset): one clock per scene.
 static float attack_clock;

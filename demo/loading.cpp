@@ -6,7 +6,7 @@
 #include "draw.h"
 #include "show.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <cmath>
 

@@ -11,7 +11,7 @@
 #include "platform/platform.h"
 #include "sound/sound.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <cstdlib>
 

@@ -11,7 +11,7 @@
 #include "framework/glwindow.h"
 #include "platform/platform.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 // Elapsed time is the unsigned difference of two clock readings: it stays
 // right when the 32-bit clock wraps during the show.

@@ -5,7 +5,7 @@
 #include "draw.h"
 #include "show.h"
 
-#include <GL/gl.h>
+#include "platform/gl.h"
 
 #include <cmath>
 

@@ -2,12 +2,11 @@
 // waits (unless asked to wait for the display's refresh): it takes one event
 // per iteration, and when none is waiting it times, draws and presents one
 // frame. F12 saves the frame being presented as a PNG (screenshot.cpp).
-// Depends on platform/, screenshot.cpp and OpenGL 1.1 with GLU.
+// Depends on platform/ (and its GL 1.1 calls, platform/gl.h) and screenshot.cpp.
 #include "glwindow.h"
 #include "screenshot.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "platform/gl.h"
 
 #include <cstdio>
 #include <cstring>

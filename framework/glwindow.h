@@ -1,7 +1,7 @@
 // glwindow.h: the demo window framework. One GlWindow owns the display mode,
 // the window, its OpenGL context, the default GL state and the main loop that
 // calls an init callback once and a frame callback whenever no event waits.
-// It knows nothing of the show. Depends on platform/ and OpenGL 1.1 with GLU.
+// It knows nothing of the show. Depends on platform/ (with platform/gl.h).
 #pragma once
 
 #include "platform/platform.h"

@@ -1,14 +1,13 @@
 // screenshot.cpp: the screenshot key's writer thread (see screenshot.h).
 // Its state is allocated once and never freed: the writer may still be
 // finishing a picture while the process runs its exit handlers.
-// Depends on OpenGL 1.1, imageloader/png_writer.h, platform.h, C++ threads.
+// Depends on platform/gl.h (read-back), imageloader/png_writer.h, platform.h, C++ threads.
 #include "screenshot.h"
 
 #include "imageloader/png_writer.h"
 #include "platform/platform.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>   // GL 1.2 names (GL_BGRA); Windows' gl.h stops at 1.1
+#include "platform/gl.h"
 
 #include <cerrno>
 #include <condition_variable>

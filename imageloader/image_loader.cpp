@@ -2,15 +2,14 @@
 // its format from its first bytes (or a TGA 2.0 footer at its end), and the
 // upload of the decoded picture into an OpenGL texture. Also the helpers the
 // readers share (reader.h). The readers are bmp.cpp, tga.cpp, jpeg.cpp and
-// png.cpp. Depends on OpenGL 1.1, libpng (signature test) and platform/
+// png.cpp. Depends on platform/gl.h, libpng (signature test) and platform/
 // (the message box when a file cannot be opened).
 #include "image_loader.h"
 #include "reader.h"
 
 #include "platform/platform.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>   // GL 1.2 names (GL_BGRA); Windows' gl.h stops at 1.1
+#include "platform/gl.h"
 #include <png.h>
 
 #include <cstdarg>

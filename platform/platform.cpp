@@ -1,6 +1,8 @@
 // platform.cpp: picks the backend and forwards every platform.h call to it;
-// also owns what both backends share: the exit hooks and platform_exit.
+// also owns what both backends share: the renderer choice, the exit hooks and
+// platform_exit.
 #include "backend.h"
+#include "gl_dispatch.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,14 @@
 
 static const PlatformBackendFunctions* backend = &OFFSCREEN_FUNCTIONS;
 static PlatformBackend backend_kind = PLATFORM_BACKEND_HEADLESS;
+
+#ifdef OARGALA_HAVE_GL11
+const GlFunctions* gl_functions = &gl11_functions;
+static PlatformRenderer renderer_kind = PLATFORM_RENDERER_GL11;
+#else
+const GlFunctions* gl_functions = &gles2_functions;
+static PlatformRenderer renderer_kind = PLATFORM_RENDERER_GLES2;
+#endif
 
 static void (*exit_hooks[8])(int code);
 static int exit_hook_count;
@@ -36,16 +46,50 @@ bool platform_select(PlatformBackend kind, const char** why)
 
 PlatformBackend platform_backend() { return backend_kind; }
 
+bool platform_use_renderer(PlatformRenderer kind, const char** why)
+{
+    const GlFunctions* chosen = nullptr;
+#ifdef OARGALA_HAVE_GL11
+    if (kind == PLATFORM_RENDERER_GL11) chosen = &gl11_functions;
+#endif
+#ifdef OARGALA_HAVE_GLES2
+    if (kind == PLATFORM_RENDERER_GLES2) chosen = &gles2_functions;
+#endif
+    if (!chosen) {
+        if (why) *why = kind == PLATFORM_RENDERER_GLES2 ? "the GLES 2 renderer is not in this build"
+                                                        : "the OpenGL 1.1 renderer is not in this build";
+        return false;
+    }
+    gl_functions = chosen;
+    renderer_kind = kind;
+    return true;
+}
+
+PlatformRenderer platform_renderer() { return renderer_kind; }
+
 bool platform_change_display_mode(unsigned w, unsigned h, unsigned bits) { return backend->change_display_mode(w, h, bits); }
 void platform_restore_display_mode() { backend->restore_display_mode(); }
 void platform_show_cursor(bool show) { backend->show_cursor(show); }
 bool platform_create_window(const PlatformWindowDesc* desc) { return backend->create_window(desc); }
 bool platform_create_context() { return backend->create_context(); }
-bool platform_make_current(bool current) { return backend->make_current(current); }
+bool platform_make_current(bool current)
+{
+    if (!backend->make_current(current)) return false;
+#ifdef OARGALA_HAVE_GLES2
+    if (current && renderer_kind == PLATFORM_RENDERER_GLES2) return gles2_renderer_start();
+#endif
+    return true;
+}
 void platform_show_window() { backend->show_window(); }
 void platform_set_window_title(const char* title) { backend->set_window_title(title); }
 void platform_swap_buffers() { backend->swap_buffers(); }
-void platform_destroy_context() { backend->destroy_context(); }
+void platform_destroy_context()
+{
+#ifdef OARGALA_HAVE_GLES2
+    gles2_renderer_forget();
+#endif
+    backend->destroy_context();
+}
 void platform_destroy_window() { backend->destroy_window(); }
 bool platform_set_vsync(bool wait) { return backend->set_vsync(wait); }
 void platform_drawable_size(int* w, int* h) { backend->drawable_size(w, h); }

@@ -6,8 +6,9 @@
 //                 server and no GPU; message boxes are lines on stderr; clocks
 //                 may be virtual and step one frame at a time.
 // In a browser (Emscripten) web.cpp stands in for both: the page's canvas.
-// Nothing outside platform/ includes SDL or EGL headers. OpenGL itself (GL 1.1
-// and GLU) is used directly by the rest of the program once a context is current.
+// Nothing outside platform/ includes SDL, EGL or system GL headers: the rest
+// of the program draws through platform/gl.h (GL 1.1 names) once a context is
+// current, with the renderer chosen here.
 // There is one window and one context per process, so the backends keep their
 // state in statics.
 #pragma once
@@ -25,6 +26,18 @@ enum PlatformBackend {
 // (for SDL: no real display to show the window on).
 bool platform_select(PlatformBackend backend, const char** why);
 PlatformBackend platform_backend();
+
+// ---- renderer ---------------------------------------------------------------
+enum PlatformRenderer {
+    PLATFORM_RENDERER_GL11,   // the system's OpenGL 1.1 (the desktop default)
+    PLATFORM_RENDERER_GLES2,  // our own renderer over OpenGL ES 2 / WebGL 1
+};
+
+// Chooses what the calls of platform/gl.h draw with and which context the
+// backends make for it. Call before platform_create_window. False, with a
+// one-line reason in *why, when this build has no such renderer.
+bool platform_use_renderer(PlatformRenderer renderer, const char** why);
+PlatformRenderer platform_renderer();
 
 // ---- display mode -----------------------------------------------------------
 // Asks for a temporary full-screen mode of width x height at bits per pixel.
@@ -50,9 +63,11 @@ struct PlatformWindowDesc {
 // Creates the one window, hidden until platform_show_window(). False: nothing
 // was created (the caller reports nothing, like a failed CreateWindow).
 bool platform_create_window(const PlatformWindowDesc* desc);
-// Creates an OpenGL compatibility context (GL 1.1 calls and GLU work) for it.
+// Creates the OpenGL context for it: a compatibility context (GL 1.1 calls
+// and GLU work), or an OpenGL ES 2 context for the GLES 2 renderer.
 bool platform_create_context();
-// Makes the context current on this thread (or releases it).
+// Makes the context current on this thread (or releases it); the first time,
+// the GLES 2 renderer makes its shader and buffer there.
 bool platform_make_current(bool current);
 void platform_show_window();  // shown, raised and focused
 void platform_set_window_title(const char* title);
