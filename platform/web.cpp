@@ -53,6 +53,9 @@ EM_JS(void, web_frame_drawn, (double frame, int w, int h, const void* pixels), {
                               rgba: HEAPU8.slice(pixels, pixels + w * h * 4) };
 });
 
+// How far the test frames have come, for the page to watch.
+EM_JS(void, web_frames_run, (double frame), { Module['frame'] = frame; });
+
 EM_JS(void, web_set_title, (const char* title), { document.title = UTF8ToString(title); });
 
 EM_JS(void, web_note, (const char* caption, const char* text), {
@@ -236,9 +239,11 @@ static void animation_frame()
     }
     // Test frames: as many as the page asks for, but the page keeps
     // answering (a few dozen milliseconds of steps per animation frame).
+    // A key waiting is taken even while the page holds the frames.
     double begin = emscripten_get_now();
-    while ((double)web.frame < web_run_to() && emscripten_get_now() - begin < 50.0)
+    while (((double)web.frame < web_run_to() || !web.events.empty()) && emscripten_get_now() - begin < 50.0)
         if (!web.step()) platform_exit(0);
+    web_frames_run((double)web.frame);
 }
 
 static void web_run_loop(bool (*step)(), void (*done)())
@@ -252,6 +257,8 @@ static void web_run_loop(bool (*step)(), void (*done)())
 static void web_leave(int code)
 {
     emscripten_cancel_main_loop();
+    // The next play is another instance: nothing of this one may answer.
+    emscripten_html5_remove_all_event_listeners();
     if (web.done) {
         void (*done)() = web.done;
         web.done = nullptr;

@@ -32,6 +32,7 @@ echo "== building oargala.wasm"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DOARGALA_TESTS=OFF -DOARGALA_WEB_DEPS="$deps" \
+  -DOARGALA_GL11=OFF -DOARGALA_GLES2=ON \
   "${launcher[@]}" >/dev/null
 cmake --build build-web -j"$(nproc)" --target oargala
 
