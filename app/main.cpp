@@ -28,6 +28,10 @@ int main(int argc, char** argv)
     }
 
     const char* why = "";
+    if (options.renderer_given && !platform_use_renderer(options.renderer, &why)) {
+        fprintf(stderr, "oargala: %s\n", why);
+        return 2;
+    }
     if (options.mode == RUN_SHOW && !platform_select(PLATFORM_BACKEND_SDL, &why)) {
         fprintf(stderr, "oargala: %s\n", why);
         return 1;

@@ -45,6 +45,9 @@ const char* const usage_text =
     "  --check-data      check the 33 pictures and the soundtrack of the data folder\n"
     "  --data DIR        look for the pictures and the soundtrack in DIR first\n"
     "                    (with the show, --capture and --check-data)\n"
+    "  --renderer NAME   draw with gl11 (OpenGL 1.1, the default) or gles2 (our own\n"
+    "                    renderer over OpenGL ES 2, the browser build's), with the\n"
+    "                    show or --capture\n"
     "  --help            show this text\n"
     "  --version         show the version\n";
 
@@ -189,6 +192,15 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
                 return false;
             }
             options->data_folder = value;
+        } else if (!strcmp(arg, "--renderer")) {
+            if (!value_of(i, arg, &value)) return false;
+            if (!strcmp(value, "gl11")) options->renderer = PLATFORM_RENDERER_GL11;
+            else if (!strcmp(value, "gles2")) options->renderer = PLATFORM_RENDERER_GLES2;
+            else {
+                *error = std::string("--renderer: '") + value + "' is not a renderer (gl11 or gles2)";
+                return false;
+            }
+            options->renderer_given = true;
         } else if (!strcmp(arg, "--capture")) {
             if (!set_mode(RUN_CAPTURE, arg) || !value_of(i, arg, &value)) return false;
             options->capture.output = value;
@@ -226,6 +238,10 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
     if (!options->data_folder.empty() && options->mode != RUN_SHOW && options->mode != RUN_CAPTURE &&
         options->mode != RUN_CHECK_DATA) {
         *error = "--data goes with the show, --capture or --check-data";
+        return false;
+    }
+    if (options->renderer_given && options->mode != RUN_SHOW && options->mode != RUN_CAPTURE) {
+        *error = "--renderer goes with the show or with --capture";
         return false;
     }
     for (auto [given, word] : {std::pair<bool, const char*>{options->windowed, "--windowed"},

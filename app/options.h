@@ -4,6 +4,7 @@
 #pragma once
 
 #include "capture/capture.h"
+#include "platform/platform.h"
 
 #include <string>
 
@@ -23,6 +24,8 @@ struct Options {
     bool vsync = false;
     unsigned show_width = 0, show_height = 0;   // --size for the show; 0: 640x480
     std::string data_folder;   // --data: searched before the built-in places
+    bool renderer_given = false;   // --renderer: else the build's default
+    PlatformRenderer renderer = PLATFORM_RENDERER_GL11;
     std::string decode_input, decode_output;
     CaptureSettings capture;
 };

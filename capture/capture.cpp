@@ -159,12 +159,15 @@ static void print_summary()
     double wall = (double)(now_ns() - cap.start_ns) / 1e9;
     double show = (double)capture_frame_ms(cap.frames, cap.fps_num, cap.fps_den) / 1000.0;
     double speed = wall > 0.0 ? show / wall : 0.0;
+    // The default renderer goes unsaid.
+    const char* drawn = platform_renderer() == PLATFORM_RENDERER_GLES2 ? ", drawn by the GLES 2 renderer" : "";
     if (cap.kind == CAPTURE_VIDEO)
-        fprintf(stderr, "oargala: captured %llu frames (%.2f s of show) into %s in %.1f s, %.2fx real time\n",
-                (unsigned long long)cap.frames, show, cap.output.c_str(), wall, speed);
+        fprintf(stderr, "oargala: captured %llu frames (%.2f s of show) into %s in %.1f s, %.2fx real time%s\n",
+                (unsigned long long)cap.frames, show, cap.output.c_str(), wall, speed, drawn);
     else
-        fprintf(stderr, "oargala: captured %llu frames (%.2f s of show), %llu pictures in %s, in %.1f s, %.2fx real time\n",
-                (unsigned long long)cap.frames, show, (unsigned long long)cap.pictures, cap.dir.c_str(), wall, speed);
+        fprintf(stderr, "oargala: captured %llu frames (%.2f s of show), %llu pictures in %s, in %.1f s, %.2fx real time%s\n",
+                (unsigned long long)cap.frames, show, (unsigned long long)cap.pictures, cap.dir.c_str(), wall, speed,
+                drawn);
     fflush(stderr);
 }
 

@@ -4,8 +4,9 @@
 // context drawing into a framebuffer object). Private to platform/.
 #pragma once
 
-// A compatibility context (GL 1.1 and GLU work) whose default drawing target
-// is a width x height RGBA8 surface with a 16-bit depth buffer.
+// A compatibility context (GL 1.1 and GLU work), or OpenGL ES 2 with the
+// GLES 2 renderer (EGL only), whose default drawing target is a width x height
+// RGBA8 surface with a 16-bit depth buffer.
 bool headless_context_create(unsigned width, unsigned height);
 bool headless_context_make_current(bool current);
 // The frame is finished: hand it to the renderer (no picture is shown).

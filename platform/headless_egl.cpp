@@ -1,7 +1,9 @@
 // headless_egl.cpp: the headless backend's context on Linux: an EGL pbuffer
 // through Mesa's surfaceless platform, so no X server and no GPU are needed.
+// An OpenGL compatibility context, or OpenGL ES 2 for the GLES 2 renderer.
 // Depends on EGL (libEGL with Mesa).
 #include "headless_context.h"
+#include "platform.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -36,12 +38,13 @@ static bool create(unsigned width, unsigned height)
     if (egl.display == EGL_NO_DISPLAY) return false;
     EGLint major = 0, minor = 0;
     if (!eglInitialize(egl.display, &major, &minor)) return false;
-    if (!eglBindAPI(EGL_OPENGL_API)) return false;
+    bool es2 = platform_renderer() == PLATFORM_RENDERER_GLES2;
+    if (!eglBindAPI(es2 ? EGL_OPENGL_ES_API : EGL_OPENGL_API)) return false;
 
     // Ask for 8 bits of alpha: without it Mesa may offer a 10-bit config first.
     const EGLint config_attribs[] = {
         EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
-        EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+        EGL_RENDERABLE_TYPE, es2 ? EGL_OPENGL_ES2_BIT : EGL_OPENGL_BIT,
         EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
         EGL_DEPTH_SIZE, 16,
         EGL_NONE,
@@ -55,8 +58,10 @@ static bool create(unsigned width, unsigned height)
     egl.surface = eglCreatePbufferSurface(egl.display, egl.config, surface_attribs);
     if (egl.surface == EGL_NO_SURFACE) return false;
 
-    // No version asked: a compatibility context, so GL 1.1 and GLU work.
-    egl.context = eglCreateContext(egl.display, egl.config, EGL_NO_CONTEXT, nullptr);
+    // No version asked for desktop GL: a compatibility context, so GL 1.1 and
+    // GLU work.
+    const EGLint es2_attribs[] = {EGL_CONTEXT_CLIENT_VERSION, 2, EGL_NONE};
+    egl.context = eglCreateContext(egl.display, egl.config, EGL_NO_CONTEXT, es2 ? es2_attribs : nullptr);
     return egl.context != EGL_NO_CONTEXT;
 }
 

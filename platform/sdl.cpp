@@ -1,5 +1,6 @@
 // sdl.cpp: the interactive backend on SDL2. One window with an OpenGL
-// compatibility context (GLX or EGL, as SDL chooses), raw key and close
+// compatibility context, or OpenGL ES 2 for the GLES 2 renderer (GLX or EGL,
+// as SDL chooses), raw key and close
 // events, modal message boxes; the system clocks of system_clock.h.
 //
 // Full screen: on X11 a real display-mode change through XRandR
@@ -138,8 +139,14 @@ static void origin_display_size(int* width, int* height)
 static bool sdl_create_window(const PlatformWindowDesc* desc)
 {
     SDL_GL_ResetAttributes();
-    // GL 1.1 calls and GLU need the compatibility profile.
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    if (platform_renderer() == PLATFORM_RENDERER_GLES2) {
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+    } else {
+        // GL 1.1 calls and GLU need the compatibility profile.
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    }
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     int channel = desc->colour_bits >= 24 ? 8 : 5;
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);

@@ -9,7 +9,7 @@ set -euo pipefail
 show_packages=(
   build-essential cmake pkg-config
   libsdl2-dev libsdl2-mixer-dev libpng-dev libjpeg-dev zlib1g-dev
-  libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
+  libgl-dev libglu1-mesa-dev libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
   ffmpeg help2man file
 )
 windows_packages=(

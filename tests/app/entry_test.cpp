@@ -63,6 +63,8 @@ TEST(Entry, RefusalsAreOneLine)
         {{"--fps", "30"}, "--fps goes with --capture\n"},
         {{"--at", "3"}, "--at goes with --capture\n"},
         {{"--check-data", "--size", "320x240"}, "--size goes with the show or with --capture\n"},
+        {{"--capture", "shots/", "--renderer", "gles3"}, "--renderer: 'gles3' is not a renderer (gl11 or gles2)\n"},
+        {{"--check-data", "--renderer", "gles2"}, "--renderer goes with the show or with --capture\n"},
         {{"--desktop", "--size", "800x600"}, "--size cannot be combined with --desktop, which keeps"},
         {{"--desktop", "--windowed"}, "--desktop cannot be combined with --windowed\n"},
         {{"--windowed", "--capture", "show.mp4"}, "--windowed goes only with the show itself\n"},
