@@ -162,9 +162,14 @@ async function main() {
       const pam = path.join(tmp, `frame-${n}.pam`);
       execFileSync(linux, ['--decode', path.join(frames, `frame-${String(n).padStart(5, '0')}.png`), pam],
         { stdio: 'ignore' });
+      // SwiftShader filters textures and rounds colours a little otherwise
+      // than Mesa's llvmpipe (seen: 7 levels, the loading screen's scaled
+      // pictures), and puts some pixels on the edges of the rotating box on
+      // the other side of the edge (seen: 464 pixels); a wrong picture, place
+      // or scene moves many thousands.
       const { largest, over } = compare(frame, readPam(pam), 8);
-      expect(`frame at ${t} s matches the Linux capture's (each channel within 8, but for 0.5 % of pixels)`,
-        frame.width === 640 && frame.height === 480 && over <= 640 * 480 / 200,
+      expect(`frame at ${t} s matches the Linux capture's (each channel within 8 but in 1000 pixels)`,
+        frame.width === 640 && frame.height === 480 && over <= 1000,
         `${over} pixels differ by more than 8, up to ${largest}`);
     }
     expect('the page\'s title shows the frame rate', (await show.page.title()).endsWith(' [fps: 10.00]'),
