@@ -53,6 +53,13 @@ EM_JS(void, web_frame_drawn, (double frame, int w, int h, const void* pixels), {
                               rgba: HEAPU8.slice(pixels, pixels + w * h * 4) };
 });
 
+// Frames presented so far and when the first was, for the page to watch
+// (the benchmark's first frame and frame rate).
+EM_JS(void, web_presented, (), {
+    Module['presented'] = (Module['presented'] || 0) + 1;
+    if (Module['presented'] == 1) Module['firstFrameAt'] = performance.now();
+});
+
 // How far the test frames have come, for the page to watch.
 EM_JS(void, web_frames_run, (double frame), { Module['frame'] = frame; });
 
@@ -158,6 +165,7 @@ static void web_swap_buffers()
 {
     // The browser presents when the animation frame's callback returns. A
     // test waiting for this frame gets its pixels first.
+    web_presented();
     if (web.test_fps && (double)web.frame == web_run_to()) {
         static unsigned char* pixels;
         static size_t pixels_size;
