@@ -41,6 +41,9 @@ missing=()
 for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# The browser test's driver comes from npm: Debian's npm only where no npm is
+# on the path (a Node.js from elsewhere brings its own).
+if [[ " ${wanted[*]} " == *" chromium "* ]] && ! command -v npm >/dev/null; then missing+=(npm); fi
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"

@@ -22,7 +22,7 @@ const fps = 10;
 // Every scene but the title cards, whose stars come from the C library's
 // rand(), which differs between the two builds' C libraries.
 const showTimes = [5, 60, 68, 85, 97, 110, 142, 155];
-const brokenPicture = 'hopper.png';
+const brokenPicture = 'hopper.png', missingPicture = 'fisk.png';
 const chromiumFlags = ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
   '--no-first-run', '--disable-background-networking', '--disable-component-update', '--disable-sync',
   '--disable-quic', '--autoplay-policy=no-user-gesture-required'];
@@ -95,7 +95,8 @@ async function openShow(browser, url) {
   await page.setViewport({ width: 640, height: 480 });
   const lines = [], errors = [];
   page.on('console', (m) => {
-    if (/^\((tolm|png|jpeg|bmp|tga)\)/.test(m.text())) lines.push(m.text());
+    // Standard output only (the boxes' lines go to standard error).
+    if (m.type() === 'log' && /^\((tolm|png|jpeg|bmp|tga)\)/.test(m.text())) lines.push(m.text());
   });
   page.on('pageerror', (e) => errors.push(e.message));
   await page.goto(url, { timeout: 10000 });
@@ -133,6 +134,7 @@ async function main() {
   const brokenData = path.join(tmp, 'broken-src');
   fs.cpSync(path.join(source, 'data'), path.join(brokenData, 'data'), { recursive: true });
   fs.writeFileSync(path.join(brokenData, 'data', brokenPicture), 'not a picture at all\n');
+  fs.rmSync(path.join(brokenData, 'data', missingPicture));
   fs.mkdirSync(path.join(tmp, 'broken'));
   execFileSync('python3', ['/usr/share/emscripten/tools/file_packager.py', path.join(tmp, 'broken', 'oargala.data'),
     '--preload', 'data@/data', '--js-output=' + path.join(tmp, 'broken', 'data.js')],
@@ -186,10 +188,12 @@ async function main() {
     const broken = await openShow(browser, `${base}page/index.html?test-fps=${fps}&test-data=../broken/`);
     const brokenExpected = linuxLines(brokenData);
     await until('the loader\'s lines', 20000, () => broken.lines.length >= brokenExpected.length).catch(() => {});
-    expect(`a broken ${brokenPicture}: the loader's lines as on Linux`,
+    expect(`a broken ${brokenPicture} and no ${missingPicture}: the loader's lines as on Linux`,
       broken.lines.join('\n') === brokenExpected.join('\n'), broken.lines.join(' | '));
     const later = await frameAt(broken.page, 60 * fps).then(() => true, () => false);
-    expect('and the show goes on to 60 s (the jumping figure\'s texture empty)', later);
+    const notes = await broken.page.$eval('#notes', (e) => e.textContent);
+    expect('the show goes on to 60 s, the missing picture\'s box a note on the page',
+      later && notes === `(tolm) Load: Could not open file: data/${missingPicture}`, notes);
     await broken.page.close();
 
     // ---- no WebGL: the real browser with WebGL switched off -------------------
