@@ -272,6 +272,7 @@ static void web_leave(int code)
         web.done = nullptr;
         done();
     }
+    web_frames_run((double)web.frame);
     web_ended(code);
     emscripten_force_exit(code);
 }

@@ -194,6 +194,12 @@ async function main() {
     const notes = await broken.page.$eval('#notes', (e) => e.textContent);
     expect('the show goes on to 60 s, the missing picture\'s box a note on the page',
       later && notes === `(tolm) Load: Could not open file: data/${missingPicture}`, notes);
+    await broken.page.evaluate(() => { window.oargala.runTo = 1e9; });
+    const over = await until('the end of the show', 60000, () =>
+      broken.page.$eval('#ended', (e) => !e.hidden && e.textContent)).catch(() => '');
+    const at = await broken.page.evaluate(() => window.oargala.frame);
+    expect('the show ends by itself after 159 s and the page says so',
+      over.includes('The show has ended.') && at > 159 * fps && at <= 160 * fps, `at frame ${at}`);
     await broken.page.close();
 
     // ---- no WebGL: the real browser with WebGL switched off -------------------
