@@ -1,7 +1,8 @@
 // glwindow.cpp: GlWindow's start-up, main loop and teardown. The loop never
-// waits (unless asked to wait for the display's refresh): it takes one event
-// per iteration, and when none is waiting it times, draws and presents one
-// frame. F12 saves the frame being presented as a PNG (screenshot.cpp).
+// waits (unless asked to wait for the display's refresh): each step takes
+// the waiting events one by one, and when none is left it times, draws and
+// presents one frame. The platform repeats the steps (platform_run_loop: a
+// loop, or a browser's animation frames). F12 saves the frame being presented as a PNG (screenshot.cpp).
 // Depends on platform/ (and its GL 1.1 calls, platform/gl.h) and screenshot.cpp.
 #include "glwindow.h"
 #include "screenshot.h"
