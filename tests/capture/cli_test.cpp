@@ -101,10 +101,17 @@ TEST(CaptureCli, PicturesAtChosenTimesMatchTheFullRunAndLetterbox)
 // operations in Mesa's fixed-function shader and ours (transform, colour
 // times texel), which moves a linearly filtered sample by a fraction of a
 // texel: a level or two at most where pictures have sharp detail. 3 levels
-// allow for that and nothing more.
+// allow for that and nothing more. The card at 130 s does not load: its
+// empty texture draws plain white, as GL 1.1 draws it, not black.
 TEST(CaptureCli, GLES2RendererDrawsTheFramesOfOpenGL11)
 {
-    std::string dir = make_temp_dir(true);
+    std::string dir = make_temp_dir(false), data = std::string(source_dir) + "/data/";
+    mkdir((dir + "/data").c_str(), 0755);
+    for (const std::string& name : list_dir(data))
+        if (name != "fendrask.png") {
+            EXPECT_EQ(symlink((data + name).c_str(), (dir + "/data/" + name).c_str()), 0);
+        }
+    std::ofstream(dir + "/data/fendrask.png") << "not a picture";
     const std::string times = "2,20,30,45,60,68,74,85,97,102,108,113,130,155";
     pid_t runs[2];
     const char* const renderers[2] = {"gl11", "gles2"};
