@@ -1,7 +1,8 @@
 // glwindow.cpp: GlWindow's start-up, main loop and teardown. The loop never
-// waits (unless asked to wait for the display's refresh): it takes one event
-// per iteration, and when none is waiting it times, draws and presents one
-// frame. F12 saves the frame being presented as a PNG (screenshot.cpp).
+// waits (unless asked to wait for the display's refresh): each step takes
+// the waiting events one by one, and when none is left it times, draws and
+// presents one frame. The platform repeats the steps (platform_run_loop: a
+// loop, or a browser's animation frames). F12 saves the frame being presented as a PNG (screenshot.cpp).
 // Depends on platform/ (and its GL 1.1 calls, platform/gl.h) and screenshot.cpp.
 #include "glwindow.h"
 #include "screenshot.h"
@@ -129,32 +130,31 @@ bool GlWindow::window_proc(const PlatformEvent& event)
     }
 }
 
+// The window whose loop runs: there is one at a time.
+static GlWindow* looping;
+
 void GlWindow::run()
+{
+    if (!start()) return;
+    looping = this;
+    platform_run_loop(run_step, run_finish);
+}
+
+bool GlWindow::run_step() { return looping->step(); }
+void GlWindow::run_finish() { looping->finish(); }
+
+bool GlWindow::start()
 {
     if (command_line[0] != '\0') {
         snprintf(text_buffer, 1200, "%s", help_text);
         platform_message_box("commandline help", text_buffer, PLATFORM_ICON_INFORMATION);
-        return;
+        return false;
     }
 
     snprintf(text_buffer, 1200, "(%s) -- [%ux%u^%u^%u]", window_title, screen_width, screen_height,
              colour_bits, depth_bits);
     snprintf(window_title, sizeof window_title, "%s", text_buffer);
 
-    // Every way out of here, early or after the show, puts back what was changed.
-    auto tear_down = [this] {
-        if (fullscreen) {
-            platform_restore_display_mode();
-            platform_show_cursor(true);
-        }
-        if (has_context) {
-            platform_make_current(false);
-            platform_destroy_context();
-        }
-        if (has_window) platform_destroy_window();
-        has_context = false;
-        has_window = false;
-    };
     bool desktop = fullscreen && window_settings.desktop;
     if (fullscreen) {
         platform_show_cursor(false);
@@ -163,17 +163,22 @@ void GlWindow::run()
 
     PlatformWindowDesc desc = {window_title, window_width(), window_height(), colour_bits, depth_bits,
                                fullscreen != 0, desktop};
-    if (!platform_create_window(&desc)) return tear_down();
+    if (!platform_create_window(&desc)) {
+        tear_down();
+        return false;
+    }
     has_window = true;
     setup_pixel_format();
     if (!platform_create_context()) {
         platform_message_box(error_caption, "Creation of OpenGL context failed!", PLATFORM_ICON_EXCLAMATION);
-        return tear_down();
+        tear_down();
+        return false;
     }
     has_context = true;
     if (!platform_make_current(true)) {
         platform_message_box(error_caption, "Could not make OpenGL context active!", PLATFORM_ICON_EXCLAMATION);
-        return tear_down();
+        tear_down();
+        return false;
     }
     if (!platform_set_vsync(window_settings.vsync) && window_settings.vsync) {
         fprintf(stderr, "oargala: this display cannot wait for its refresh; the show runs without vsync\n");
@@ -192,29 +197,52 @@ void GlWindow::run()
     start_timer();
     init_ms = platform_milliseconds();
     if (init_callback) init_callback(window_title);
+    return true;
+}
 
-    while (running) {
-        if (platform_poll_event(&last_message)) {
-            if (window_proc(last_message)) running = 0;
-            continue;
-        }
-        fps = update_timer(&FrameDelta);
-        fit_viewport();
-        if (frame_callback) frame_callback(window_title);
-        if (!fullscreen) {
-            snprintf(text_buffer, 1200, "%s [fps: %5.2f]", window_title, fps);
-            platform_set_window_title(text_buffer);
-        }
-        if (screenshot_wanted) {
-            screenshot_wanted = false;
-            uint32_t ms = window_settings.show_milliseconds ? window_settings.show_milliseconds()
-                                                            : platform_milliseconds() - init_ms;
-            screenshot_take(ms, drawable_width, drawable_height);
-        }
-        platform_swap_buffers();
+bool GlWindow::step()
+{
+    // Every waiting event first, one at a time, as the loop always took them.
+    while (running && platform_poll_event(&last_message))
+        if (window_proc(last_message)) running = 0;
+    if (!running) return false;
+    fps = update_timer(&FrameDelta);
+    fit_viewport();
+    if (frame_callback) frame_callback(window_title);
+    if (!fullscreen) {
+        snprintf(text_buffer, 1200, "%s [fps: %5.2f]", window_title, fps);
+        platform_set_window_title(text_buffer);
     }
+    if (screenshot_wanted) {
+        screenshot_wanted = false;
+        uint32_t ms = window_settings.show_milliseconds ? window_settings.show_milliseconds()
+                                                        : platform_milliseconds() - init_ms;
+        screenshot_take(ms, drawable_width, drawable_height);
+    }
+    platform_swap_buffers();
+    return true;
+}
+
+void GlWindow::finish()
+{
     screenshot_finish();
     tear_down();
+}
+
+// Every way out, early or after the show, puts back what was changed.
+void GlWindow::tear_down()
+{
+    if (fullscreen) {
+        platform_restore_display_mode();
+        platform_show_cursor(true);
+    }
+    if (has_context) {
+        platform_make_current(false);
+        platform_destroy_context();
+    }
+    if (has_window) platform_destroy_window();
+    has_context = false;
+    has_window = false;
 }
 
 int run_demo_window(const WindowSettings& settings, WindowCallback init, WindowCallback frame)

@@ -46,7 +46,18 @@ public:
     GlWindow(uint32_t width, uint32_t height, uint32_t colour, uint32_t depth, int32_t full,
              const char* title, const char* cmd_line);
 
+    // start, then step until the loop ends, then finish. The platform runs
+    // the steps (platform_run_loop): a loop here, or a browser's animation
+    // frames, which cannot be a loop that never returns.
     void run();
+    // Window, context, GL state, timer, init callback. False: start-up
+    // failed and said so; nothing is left to finish.
+    bool start();
+    // One pass of the main loop: every waiting event, then, unless one ended
+    // the loop, one frame timed, drawn and presented. False once it ended.
+    bool step();
+    void finish();   // puts the display back, deletes the context and window
+    void tear_down();  // what finish does after the screenshots, also for an early exit
     void setup_pixel_format();
     void enter_fullscreen();
     void setup_projection();
@@ -57,6 +68,8 @@ public:
     double update_timer(double* delta_out);
     // What the window does with one event; returns true when it asks to quit.
     static bool window_proc(const PlatformEvent& event);
+    static bool run_step();     // the one window's step and finish, for
+    static void run_finish();   // platform_run_loop
 };
 
 extern GlWindow* demo_window;

@@ -5,8 +5,11 @@
 // its log lines back, so what is printed, and when, is what reading the
 // files one by one at load time prints. Message boxes and GL stay on the
 // calling thread. The buffers held at once are bounded: a worker waits for
-// the show to take pictures over. Depends on image_loader.h, platform/ (the
-// heap's set-up for many large pictures) and the C++ thread library.
+// the show to take pictures over. Built with OARGALA_NO_THREADS (the browser
+// page, which has one thread) no worker starts: the calling thread decodes
+// each picture when it takes it, with the same lines. Depends on
+// image_loader.h, platform/ (the heap's set-up for many large pictures) and
+// the C++ thread library.
 #include "image_loader.h"
 
 #include "platform/platform.h"
@@ -125,6 +128,9 @@ void decode_ahead(const char* const* paths, uint32_t count, unsigned threads, ui
     // it has to wait for a picture (take_decoded).
     if (threads == 0) threads = std::max(2u, std::thread::hardware_concurrency()) - 1;
     threads = std::min(threads, std::max(1u, count));
+#ifdef OARGALA_NO_THREADS
+    threads = 0;
+#endif
     for (unsigned i = 0; i < threads; i++)
         std::thread([] {
             worker = true;

@@ -26,10 +26,16 @@ struct PlatformBackendFunctions {
     int64_t (*counter_frequency)();
     bool (*set_vsync)(bool wait);
     void (*drawable_size)(int* w, int* h);
+    // Null: the plain loop of platform.cpp.
+    void (*run_loop)(bool (*step)(), void (*done)());
+    // Ends the process after platform_exit's hooks; null: exit().
+    void (*leave)(int code);
 };
 
 extern const PlatformBackendFunctions platform_sdl_functions;
 extern const PlatformBackendFunctions platform_headless_functions;
+// In a browser (web.cpp) the only backend: the page's canvas is the window.
+extern const PlatformBackendFunctions platform_web_functions;
 
 // Scales a width x height picture to fit a surface_w x surface_h drawable and
 // centres it.

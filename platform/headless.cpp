@@ -167,6 +167,8 @@ const PlatformBackendFunctions platform_headless_functions = {
     headless_counter_frequency,
     headless_set_vsync,
     headless_drawable_size,
+    nullptr,   // the plain loop
+    nullptr,   // exit()
 };
 
 void platform_headless_set_surface_size(unsigned width, unsigned height)

@@ -7,7 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 
-static const PlatformBackendFunctions* backend = &platform_headless_functions;
+#ifdef __EMSCRIPTEN__
+// A page has one way to show the show, whichever backend is asked for.
+#define INTERACTIVE_FUNCTIONS platform_web_functions
+#define OFFSCREEN_FUNCTIONS platform_web_functions
+#else
+#define INTERACTIVE_FUNCTIONS platform_sdl_functions
+#define OFFSCREEN_FUNCTIONS platform_headless_functions
+#endif
+
+static const PlatformBackendFunctions* backend = &OFFSCREEN_FUNCTIONS;
 static PlatformBackend backend_kind = PLATFORM_BACKEND_HEADLESS;
 
 #ifdef OARGALA_HAVE_GL11
@@ -24,7 +33,7 @@ static int exit_hook_count;
 bool platform_select(PlatformBackend kind, const char** why)
 {
     const PlatformBackendFunctions* chosen =
-        kind == PLATFORM_BACKEND_SDL ? &platform_sdl_functions : &platform_headless_functions;
+        kind == PLATFORM_BACKEND_SDL ? &INTERACTIVE_FUNCTIONS : &OFFSCREEN_FUNCTIONS;
     const char* reason = nullptr;
     if (!chosen->select(&reason)) {
         if (why) *why = reason;
@@ -91,6 +100,17 @@ uint32_t platform_milliseconds() { return backend->milliseconds(); }
 int64_t platform_counter() { return backend->counter(); }
 int64_t platform_counter_frequency() { return backend->counter_frequency(); }
 
+void platform_run_loop(bool (*step)(), void (*done)())
+{
+    if (backend->run_loop) {
+        backend->run_loop(step, done);
+        return;
+    }
+    while (step()) {
+    }
+    done();
+}
+
 void platform_fit_viewport(unsigned width, unsigned height, unsigned surface_w, unsigned surface_h,
                            int* x, int* y, int* w, int* h)
 {
@@ -121,5 +141,6 @@ void platform_exit(int code)
         if (hook) hook(code);
     }
     fflush(nullptr);
+    if (backend->leave) backend->leave(code);
     exit(code);
 }

@@ -5,6 +5,7 @@
 //   headless.cpp  offscreen: EGL on Mesa (surfaceless platform, pbuffer), no X
 //                 server and no GPU; message boxes are lines on stderr; clocks
 //                 may be virtual and step one frame at a time.
+// In a browser (Emscripten) web.cpp stands in for both: the page's canvas.
 // Nothing outside platform/ includes SDL, EGL or system GL headers: the rest
 // of the program draws through platform/gl.h (GL 1.1 names) once a context is
 // current, with the renderer chosen here.
@@ -106,6 +107,11 @@ struct PlatformEvent {
 // Headless with virtual frame time: a poll that finds nothing waiting starts
 // the next frame and moves the clocks to that frame's time.
 bool platform_poll_event(PlatformEvent* event);
+
+// ---- main loop --------------------------------------------------------------
+// Calls step until it returns false, then done. A loop here, returning after
+// done; in a browser one step per animation frame, and this never returns.
+void platform_run_loop(bool (*step)(), void (*done)());
 
 // ---- message boxes ----------------------------------------------------------
 enum PlatformMessageIcon {

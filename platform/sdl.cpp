@@ -292,4 +292,6 @@ const PlatformBackendFunctions platform_sdl_functions = {
     system_counter_frequency,
     sdl_set_vsync,
     sdl_drawable_size,
+    nullptr,   // the plain loop
+    nullptr,   // exit()
 };

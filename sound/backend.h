@@ -1,6 +1,7 @@
 // backend.h: what sound.cpp shares with the two backend files. Private to
 // sound/. Both backends decode through SDL2_mixer; they differ in the audio
-// device they open and in what "play" does.
+// device they open and in what "play" does. In a browser web_audio.cpp
+// provides the mixer_ functions instead, over Web Audio.
 #pragma once
 
 #include "sound.h"

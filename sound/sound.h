@@ -6,7 +6,8 @@
 //   11 error loading file, 14 invalid parameter, 16 no free channel.
 // Two backends: SDL2_mixer plays for real; the recording backend (headless
 // runs, capture) opens and checks the same way but only notes when and what
-// it was asked to play.
+// it was asked to play. In a browser web_audio.cpp stands in for
+// SDL2_mixer: the browser's own decoder and Web Audio.
 #pragma once
 
 #include <cstdint>

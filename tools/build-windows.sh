@@ -41,7 +41,7 @@ $host-strip "$stage/oargala.exe"
 cp -r data "$stage/data"
 cp tools/windows/README.txt "$stage/README.txt"
 cp "$deps"/licences/* "$stage/licences/"
-cp LICENSE "$stage/licences/oargala-LICENSE.txt"
+cp LICENSE "$stage/licences/oargala.txt"
 
 # The DLLs: whatever the exe and the DLLs already taken import from the
 # libraries' folder, found transitively; every other import must be a DLL

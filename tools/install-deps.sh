@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# install-deps.sh show|test|windows: installs the Debian 12 packages that
+# install-deps.sh show|test|windows|web: installs the Debian 12 packages that
 # building and running the show (show), building and running every test
-# (test) or cross-building the Windows release (windows) needs.
+# (test), cross-building the Windows release (windows) or building the
+# browser page (web, with the Chromium that tests it) needs.
 # Asks apt only when something is missing. Needs root (or sudo).
 set -euo pipefail
 
@@ -15,9 +16,13 @@ windows_packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   cmake nasm patch xz-utils bzip2 zip ccache
 )
+web_packages=(
+  emscripten cmake patch xz-utils bzip2 zip gzip python3 chromium
+)
 test_packages=(
   "${show_packages[@]}"
   "${windows_packages[@]}" wine wine64
+  "${web_packages[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   xvfb xauth xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xfonts-base xdotool libx11-dev libxrandr-dev
   clang libclang-rt-14-dev
@@ -28,13 +33,17 @@ case "${1:-}" in
   show) wanted=("${show_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
   windows) wanted=("${windows_packages[@]}") ;;
-  *) echo "usage: $0 show|test|windows" >&2; exit 2 ;;
+  web) wanted=("${web_packages[@]}") ;;
+  *) echo "usage: $0 show|test|windows|web" >&2; exit 2 ;;
 esac
 
 missing=()
 for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# The browser test's driver comes from npm: Debian's npm only where no npm is
+# on the path (a Node.js from elsewhere brings its own).
+if [[ " ${wanted[*]} " == *" chromium "* ]] && ! command -v npm >/dev/null; then missing+=(npm); fi
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"

@@ -1,0 +1,142 @@
+// web_bench.js: the browser page's figures, in Debian's Chromium (headless,
+// SwiftShader's WebGL) on this machine: the page's size (each file, gzip
+// level 9 as a server would send it), the time from loading the page to a
+// usable Play button (its code compiled and data fetched), from Play to the
+// first frame, and the show's frame rate at 640x480 over its first 20 s
+// with the browser's usual 60 Hz animation frames; and how fast it can draw:
+// the first 60 s of the show on the page's test frame clock (test-fps=60),
+// frames drawn back to back, many per animation frame.
+// Writes Markdown to standard output. Several runs; medians.
+// Usage: node web_bench.js PAGE_DIR [RUNS]
+// Depends on puppeteer-core (tests/web/package.json), python3, chromium.
+'use strict';
+const puppeteer = require('puppeteer-core');
+const { spawn } = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const zlib = require('zlib');
+
+const pageDir = path.resolve(process.argv[2]);
+const runs = Number(process.argv[3] || 3);
+const flags = ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync', '--disable-quic',
+  '--autoplay-policy=no-user-gesture-required'];
+const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'oargala-web-bench-'));
+const median = (v) => v.slice().sort((a, b) => a - b)[Math.floor(v.length / 2)];
+const kb = (n) => (n / 1024).toFixed(0) + ' KB';
+
+function serve() {
+  return new Promise((resolve, reject) => {
+    const server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', pageDir],
+      { stdio: ['ignore', 'pipe', 'ignore'] });
+    const timer = setTimeout(() => reject(new Error('the web server did not start')), 10000);
+    server.stdout.on('data', (d) => {
+      const port = /port (\d+)/.exec(d.toString());
+      if (port) { clearTimeout(timer); resolve({ server, base: `http://127.0.0.1:${port[1]}/` }); }
+    });
+  });
+}
+
+async function waitFor(page, expression, ms) {
+  await page.waitForFunction(expression, { timeout: ms, polling: 20 });
+}
+
+// One play: load, Play as soon as it can start, 20 s of the show.
+async function run(browser, base) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 640, height: 480 });
+  await page.goto(base + 'index.html', { timeout: 20000 });
+  await waitFor(page, 'document.body.dataset.readyAt', 20000);
+  const ready = await page.evaluate(() => Number(document.body.dataset.readyAt));
+  await page.click('#play');
+  await waitFor(page, 'window.oargala && window.oargala.firstFrameAt', 20000);
+  const first = await page.evaluate(() => window.oargala.firstFrameAt - Number(document.body.dataset.playAt));
+  // The frame rate from 2 s to 20 s of the show (the loading screen, the title cards).
+  await new Promise((r) => setTimeout(r, 2000));
+  const [f0, t0] = await page.evaluate(() => [window.oargala.presented, performance.now()]);
+  await new Promise((r) => setTimeout(r, 18000));
+  const [f1, t1] = await page.evaluate(() => [window.oargala.presented, performance.now()]);
+  await page.keyboard.press('Escape');
+  await page.close();
+  return { ready, first, fps: (f1 - f0) / ((t1 - t0) / 1000) };
+}
+
+// Frames per second drawn back to back on the test frame clock: 60 s of the show.
+async function drawRate(browser, base) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 640, height: 480 });
+  await page.goto(base + 'index.html?test-fps=60', { timeout: 20000 });
+  await waitFor(page, 'document.body.dataset.readyAt', 20000);
+  await page.click('#play');
+  await page.evaluate(() => { window.oargala.runTo = 3600; });
+  // From the first animation frame's steps on: start-up is measured above.
+  await waitFor(page, 'window.oargala.frame > 0', 20000);
+  const [from, begin] = await page.evaluate(() => [window.oargala.frame, performance.now()]);
+  await waitFor(page, 'window.oargala.framePixels && window.oargala.framePixels.frame === 3600', 300000);
+  const end = await page.evaluate(() => performance.now());
+  await page.close();
+  return (3600 - from) / ((end - begin) / 1000);
+}
+
+async function measure(base) {
+  const browser = await puppeteer.launch({ executablePath: '/usr/bin/chromium', headless: true,
+    args: flags, userDataDir: fs.mkdtempSync(path.join(tmp, 'profile-')), protocolTimeout: 60000 });
+  try {
+    await run(browser, base);   // unmeasured: the browser's own start-up and caches
+    const results = [];
+    for (let i = 0; i < runs; i++) results.push(await run(browser, base));
+    for (const r of results) r.drawn = await drawRate(browser, base);
+    return results;
+  } finally {
+    await browser.close();
+  }
+}
+
+async function main() {
+  const sizes = {};
+  let total = 0, totalGzip = 0;
+  for (const name of ['index.html', 'oargala.js', 'oargala.wasm', 'data.js', 'oargala.data', 'icon.png']) {
+    const bytes = fs.readFileSync(path.join(pageDir, name));
+    sizes[name] = [bytes.length, zlib.gzipSync(bytes, { level: 9 }).length];
+    total += bytes.length;
+    totalGzip += sizes[name][1];
+  }
+  let dataBytes = 0;
+  for (const name of fs.readdirSync(path.join(pageDir, '..', '..', 'data'))) {
+    dataBytes += fs.statSync(path.join(pageDir, '..', '..', 'data', name)).size;
+  }
+  const { server, base } = await serve();
+  let paced;
+  try {
+    paced = await measure(base);
+  } finally {
+    server.kill();
+  }
+  const code = sizes['oargala.js'][1] + sizes['oargala.wasm'][1];
+  const out = [];
+  out.push('| file | size | gzip -9 |', '|---|---|---|');
+  for (const [name, [raw, gz]] of Object.entries(sizes)) out.push(`| ${name} | ${kb(raw)} | ${kb(gz)} |`);
+  out.push(`| whole page | ${kb(total)} | ${kb(totalGzip)} |`, '');
+  out.push('| What | Figure | Target | Result |', '|---|---|---|---|');
+  const row = (what, figure, target, ok) => out.push(`| ${what} | ${figure} | ${target} | ${ok ? 'met' : '**missed**'} |`);
+  row('Code (.js + .wasm) after gzip', kb(code), '≤ 600 KB', code <= 600 * 1024);
+  row('Whole page against data/ (' + kb(dataBytes) + ')', `${kb(total)}: data + ${kb(total - dataBytes)}`,
+    '≤ data + 1 MB', total - dataBytes <= 1024 * 1024);
+  const ms = (v) => v.toFixed(0) + ' ms';
+  row('Page load to a usable Play (median)', `${ms(median(paced.map((r) => r.ready)))}`, 'none', true);
+  row('Play to first frame (median, max)',
+    `${ms(median(paced.map((r) => r.first)))}, ${ms(Math.max(...paced.map((r) => r.first)))}`, '< 1 s',
+    Math.max(...paced.map((r) => r.first)) < 1000);
+  const fps = (v) => v.toFixed(1) + ' fps';
+  row('Frame rate 640x480, 60 Hz animation frames (median, min)',
+    `${fps(median(paced.map((r) => r.fps)))}, ${fps(Math.min(...paced.map((r) => r.fps)))}`, '≥ 60 fps',
+    median(paced.map((r) => r.fps)) >= 59.5);
+  row('Frames drawn per second at 640x480, back to back, first 60 s of the show (median, min)',
+    `${fps(median(paced.map((r) => r.drawn)))}, ${fps(Math.min(...paced.map((r) => r.drawn)))}`, '≥ 60 fps',
+    median(paced.map((r) => r.drawn)) >= 60);
+  console.log(out.join('\n'));
+}
+
+main().catch((e) => { console.error('web_bench: ' + e.message); process.exitCode = 1; })
+  .finally(() => fs.rmSync(tmp, { recursive: true, force: true }));

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# build-web.sh: builds the show for web browsers with Debian's Emscripten and
+# writes dist/oargala-web/ (index.html, oargala.js, oargala.wasm, the data
+# package data.js + oargala.data, the licence texts) and dist/oargala-web.zip.
+# The picture libraries are built from Debian 12's source packages once
+# (tools/web/deps.sh) into $OARGALA_WEB_DEPS, by default a folder under
+# /var/cache/oargala named by their versions, the compiler and the recipe,
+# outside any checkout so every clone on this machine reuses them. The
+# program itself is built in build-web/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+bash tools/install-deps.sh web
+# Debian's emcc finds its JavaScript helpers (acorn) only here when another
+# Node.js than Debian's comes first on the path.
+export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
+
+# Changing a version, the compiler or the recipe makes a new folder.
+compiler=$(emcc --version | sed -n '1s/.* \([0-9][0-9.]*\) .*/\1/p')
+recipe=$(sha256sum tools/web/deps.sh | cut -c1-8)
+key=zlib-1.2.13_png-1.6.39_jpeg-2.1.5_emcc-$compiler-$recipe
+deps=${OARGALA_WEB_DEPS:-/var/cache/oargala/web-deps/$key}
+
+if [ ! -f "$deps/.complete" ]; then
+  echo "== building the browser's libraries into $deps (once)"
+  start=$SECONDS
+  bash tools/web/deps.sh "$deps"
+  echo "== libraries built in $((SECONDS - start)) s"
+fi
+
+echo "== building oargala.wasm"
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DOARGALA_TESTS=OFF -DOARGALA_WEB_DEPS="$deps" \
+  -DOARGALA_GL11=OFF -DOARGALA_GLES2=ON \
+  "${launcher[@]}" >/dev/null
+cmake --build build-web -j"$(nproc)" --target oargala
+
+stage=build-web/oargala-web
+rm -rf "$stage"
+mkdir -p "$stage/licences"
+cp build-web/oargala.js build-web/oargala.wasm tools/web/index.html "$stage/"
+cp packaging/icons/oargala-64.png "$stage/icon.png"
+# The show's files, in the page's file system as data/ below its working
+# folder, where the show looks first.
+python3 /usr/share/emscripten/tools/file_packager.py "$stage/oargala.data" --preload "data@/data" \
+  --js-output="$stage/data.js" >build-web/file_packager.log 2>&1 || { cat build-web/file_packager.log >&2; exit 1; }
+cp LICENSE "$stage/licences/oargala.txt"
+cp "$deps"/licences/* "$stage/licences/"
+
+rm -rf dist/oargala-web dist/oargala-web.zip
+mkdir -p dist
+cp -r "$stage" dist/oargala-web
+(cd dist && zip -qr oargala-web.zip oargala-web)
+echo "== dist/oargala-web/ and dist/oargala-web.zip ($(du -k dist/oargala-web.zip | cut -f1) KB)"
