@@ -2,6 +2,8 @@
 // one line that names the offending word; nothing is guessed.
 #include "options.h"
 
+#include "platform/platform.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -384,7 +386,8 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
     if (options->mode == RUN_CAPTURE) {
         const std::string& out = options->capture.output;
         struct stat st;
-        bool is_dir = !out.empty() && (out.back() == '/' || (stat(out.c_str(), &st) == 0 && S_ISDIR(st.st_mode)));
+        bool is_dir = !out.empty() &&
+                      (platform_is_separator(out.back()) || (stat(out.c_str(), &st) == 0 && S_ISDIR(st.st_mode)));
         if (is_dir) {
             options->capture.kind = CAPTURE_FRAMES;
             for (auto [given, word] : {std::pair<bool, const char*>{crf >= 0, "--crf"}, {preset != nullptr, "--preset"},

@@ -533,14 +533,14 @@ static bool prepare_output()
         return true;
     }
     cap.dir = cap.output;
-    if (cap.dir.back() != '/') cap.dir += '/';
-    struct stat st;
-    if (stat(cap.dir.c_str(), &st) != 0) {
-        if (errno != ENOENT || mkdir(cap.dir.c_str(), 0777) != 0) {
-            fprintf(stderr, "oargala: cannot make the folder %s: %s\n", cap.dir.c_str(), strerror(errno));
-            return false;
-        }
+    if (!platform_is_separator(cap.dir.back())) cap.dir += '/';
+    // Made first, not looked at first: Windows' stat refuses a folder's name
+    // that ends in a separator, as this one does.
+    if (mkdir(cap.dir.c_str(), 0777) == 0) {
         cap.made_dir = true;
+    } else if (errno != EEXIST) {
+        fprintf(stderr, "oargala: cannot make the folder %s: %s\n", cap.dir.c_str(), strerror(errno));
+        return false;
     }
     std::string probe = cap.dir + ".oargala-" + std::to_string(getpid()) + ".partial";
     int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);

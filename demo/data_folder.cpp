@@ -7,6 +7,7 @@
 // a staging copy or a moved install, with no absolute path built in). A folder
 // counts when it holds the soundtrack or the first picture: two cheap checks
 // that tell the show's folder from any other folder named data.
+// Folder names are UTF-8 on Windows (see platform.h), hence u8path.
 // Depends on platform/ (the executable's folder) and std::filesystem.
 #include "demo.h"
 #include "show.h"
@@ -34,7 +35,7 @@ static bool holds_show(const std::string& folder)
 {
     std::error_code error;
     for (const char* path : {soundtrack_path, texture_paths[0]})
-        if (fs::is_regular_file(fs::path(folder) / file_name(path), error)) return true;
+        if (fs::is_regular_file(fs::u8path(folder) / file_name(path), error)) return true;
     return false;
 }
 
@@ -49,8 +50,8 @@ bool find_data_folder(const std::string& option_folder, std::string* folder, std
     places.push_back("data");
     std::string exe_dir = platform_executable_dir();
     if (!exe_dir.empty()) {
-        places.push_back((fs::path(exe_dir) / "data").lexically_normal().string());
-        places.push_back((fs::path(exe_dir) / OARGALA_INSTALLED_DATA).lexically_normal().string());
+        places.push_back((fs::u8path(exe_dir) / "data").lexically_normal().u8string());
+        places.push_back((fs::u8path(exe_dir) / OARGALA_INSTALLED_DATA).lexically_normal().u8string());
     }
 
     searched->clear();

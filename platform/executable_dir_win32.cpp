@@ -1,13 +1,15 @@
 // executable_dir_win32.cpp: where the running program lives, on Windows: the
 // module file name of the exe, so a shortcut or a start from another folder
-// still finds the data unpacked beside oargala.exe. Depends on kernel32.
+// still finds the data unpacked beside oargala.exe. UTF-8, as the manifest
+// sets the code page. Depends on kernel32.
 #include "platform.h"
 
 #include <windows.h>
 
 std::string platform_executable_dir()
 {
-    char buffer[MAX_PATH];
+    // In UTF-8 a UTF-16 unit takes up to 3 bytes.
+    char buffer[MAX_PATH * 3];
     DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
     // A full buffer may be a cut-off path: better none than a wrong one.
     if (n == 0 || n >= sizeof buffer) return std::string();

@@ -130,6 +130,20 @@ int64_t platform_counter();             // high-resolution counter
 int64_t platform_counter_frequency();   // its ticks per second (0: no counter)
 
 // ---- files ------------------------------------------------------------------
+// File names are narrow strings: the system's bytes on Linux, UTF-8 on
+// Windows, where the executable's manifest makes UTF-8 the process's code
+// page, so the command line, fopen and the other narrow calls take any name.
+
+// Whether c ends a folder name: a slash, and on Windows a backslash as well.
+inline bool platform_is_separator(char c)
+{
+#ifdef _WIN32
+    return c == '/' || c == '\\';
+#else
+    return c == '/';
+#endif
+}
+
 // The folder that holds the running executable, absolute and with links
 // resolved, without a trailing separator; empty when the system cannot say.
 std::string platform_executable_dir();

@@ -1,18 +1,20 @@
 // win32_display_mode.cpp: see win32_display_mode.h. Depends on user32
-// (ChangeDisplaySettingsA) and kernel32 (console control handler, processes).
+// (ChangeDisplaySettingsA), kernel32 (console control handler, processes) and
+// shell32 (CommandLineToArgvW).
 //
 // A process that is killed runs none of its own code, so after a change a
-// guard watches it: the program's own exe started again with guard_flag and
+// guard watches it: the program's own exe started again with GUARD_FLAG and
 // the program's process id. It waits for the program to end and, if the
 // display still is not in the desktop's mode then, puts that back. It never
 // reaches main: it is recognised and run before.
 #include "win32_display_mode.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <cwchar>
 
 // Set from the program's thread, read by the console handler's thread.
 static volatile LONG changed;
@@ -33,7 +35,7 @@ static LONG WINAPI on_crash(EXCEPTION_POINTERS* info)
 
 static void restore_at_exit() { win32_display_mode_restore(); }
 
-static const char guard_flag[] = "--display-mode-guard";
+#define GUARD_FLAG "--display-mode-guard"
 static bool guard_started;
 
 static bool desktop_mode_differs()
@@ -51,10 +53,11 @@ static bool desktop_mode_differs()
 
 static void start_guard()
 {
-    char exe[MAX_PATH], command[MAX_PATH + 64];
+    // UTF-8 (the manifest's code page), where a UTF-16 unit takes up to 3 bytes.
+    char exe[MAX_PATH * 3], command[sizeof exe + 64];
     DWORD length = GetModuleFileNameA(nullptr, exe, sizeof exe);
     if (length == 0 || length >= sizeof exe) return;
-    snprintf(command, sizeof command, "\"%s\" %s %lu", exe, guard_flag, (unsigned long)GetCurrentProcessId());
+    snprintf(command, sizeof command, "\"%s\" " GUARD_FLAG " %lu", exe, (unsigned long)GetCurrentProcessId());
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
@@ -66,12 +69,20 @@ static void start_guard()
     guard_started = true;
 }
 
-// The guard's whole life, when this process is one.
+// The guard's whole life, when this process is one: the flag is exactly its
+// first argument and the program's process id the second. Anywhere else
+// (inside a --data folder's name, say) the flag makes no guard.
 static bool run_guard_if_asked()
 {
-    const char* flag = strstr(GetCommandLineA(), guard_flag);
-    if (!flag) return false;
-    unsigned long id = strtoul(flag + sizeof guard_flag, nullptr, 10);
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    bool asked = argv && argc == 3 && !wcscmp(argv[1], L"" GUARD_FLAG);
+    unsigned long id = asked ? wcstoul(argv[2], nullptr, 10) : 0;
+    LocalFree(argv);
+    if (!asked) return false;
+    // Off the program's console, whose Ctrl+C or closing would end the guard
+    // along with the program.
+    FreeConsole();
     HANDLE program = OpenProcess(SYNCHRONIZE, FALSE, (DWORD)id);
     if (program) {
         WaitForSingleObject(program, INFINITE);
@@ -98,8 +109,13 @@ bool win32_display_mode_change(unsigned width, unsigned height, unsigned bits)
         SetConsoleCtrlHandler(on_console_event, TRUE);
         previous_filter = SetUnhandledExceptionFilter(on_crash);
     }
-    if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) return false;
+    // Marked changed before the change, which takes a while: Ctrl+C in the
+    // meantime still puts the desktop back.
     InterlockedExchange(&changed, 1);
+    if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) {
+        InterlockedExchange(&changed, 0);
+        return false;
+    }
     if (!guard_started) start_guard();
     return true;
 }

@@ -2,7 +2,8 @@
 # wine_test.sh: the Windows release under Wine against the Linux build (the
 # command line, --decode of every test picture, --capture's frames), then the
 # show on an Xorg dummy server: windowed without a sound device, full screen
-# with the desktop's mode back after Escape, TERM and KILL.
+# with the desktop's mode back after Escape, TERM, KILL and Ctrl+C. File names
+# in Greek and Japanese, a folder name ending in \.
 # Usage: wine_test.sh LINUX_OARGALA X11_TOOL RELEASE_DIR SOURCE_DIR
 LINUX=$(realpath "$1") X11_TOOL=$2 RELEASE=$(realpath "$3") SOURCE=$(realpath "$4")
 export OARGALA_EXE=$RELEASE/oargala.exe
@@ -11,6 +12,8 @@ SOURCE_DIR=$RELEASE   # the program runs from the release's folder: the zip's ow
 source "$SOURCE/tests/x11/lib.sh"
 # No Mono or Gecko installers: their dialogs would wait for a person.
 export WINEPREFIX=$TMP/wineprefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree=;mshtml="
+export LC_ALL=C.UTF-8   # Wine reads Unix file names in the locale's character set
+GREEK=$TMP/δεδομένα     # a copy of the release in a folder outside any code page
 trap 'end_program; wineserver -k 2>/dev/null; cleanup' EXIT
 
 outcome() (   # COMMAND...: from the release's folder, its exit code, output and errors, CR LF made LF
@@ -110,10 +113,32 @@ window_show() {
     expect "Escape ends it with code 0" equals "$EXIT_CODE" 0
 }
 
+# Started from another folder, the copy in $GREEK finds data\ beside it; the
+# guard's flag inside a --data folder's name makes no guard.
+checks_data() {
+    (cd "$TMP" && wine "$GREEK/oargala.exe" --check-data "$@" >"$TMP/out" 2>"$TMP/err") &&
+        grep -q "^all 33 pictures load" "$TMP/out" && [ ! -s "$TMP/err" ]
+}
+captures() {   # FOLDER PICTURE: --capture FOLDER --at 5 from $TMP writes PICTURE
+    (cd "$TMP" && wine "$GREEK/oargala.exe" --capture "$1" --fps 1 --at 5 >/dev/null 2>"$TMP/err") && test -f "$2"
+}
+file_names() {
+    echo "file names: the release in δεδομένα, frames into データ, a folder ending in \\, the guard's flag in --data"
+    local guarded="$TMP/x --display-mode-guard 1"
+    cp -r "$RELEASE" "$GREEK" && mkdir "$guarded" && cp -r "$RELEASE/data" "$guarded/"
+    expect "oargala.exe in δεδομένα finds the data beside it" checks_data
+    expect "a --data folder named with --display-mode-guard is read, not taken for the guard" checks_data --data "$guarded/data"
+    expect "--capture データ/ writes its frame there" captures "$TMP/データ/" "$TMP/データ/frame-00005.png"
+    expect "--capture shots\\ makes the folder shots" captures 'shots\' "$TMP/shots/frame-00005.png"
+    expect "a second capture into shots\\ writes its frame again" captures 'shots\' "$TMP/shots/frame-00005.png"
+}
+
 DESKTOP="1024x768 1024x768"
 # Killed, the program itself cannot put the mode back (Wine, unlike Windows, keeps it): its guard process does.
+# Started from $GREEK: the guard is the exe of a folder outside any code page.
 full_screen() {
     local ending
+    export OARGALA_EXE=$GREEK/oargala.exe
     for ending in Escape TERM KILL; do
         echo "full screen: 640x480 during the show, the desktop back after $ending"
         reset_mode
@@ -133,6 +158,25 @@ full_screen() {
     done
 }
 
+# Ctrl+C reaches a window program only through the console it was started
+# from: ctrl_c.exe gives it one and presses Ctrl+C there once the mode changed.
+# It ends as Ctrl+C ends a program (Wine's code 0, Windows' c000013a).
+console_ctrl_c() {
+    echo "full screen: Ctrl+C in its console ends it and the desktop comes back"
+    reset_mode
+    x86_64-w64-mingw32-gcc-posix -Wall -o "$TMP/ctrl_c.exe" "$SOURCE/tests/windows/ctrl_c.c" 2>"$TMP/err" ||
+        { expect "the Ctrl+C helper builds" false; return; }
+    (cd "$RELEASE" && exec setsid env --default-signal SDL_AUDIODRIVER=dummy wine "$TMP/ctrl_c.exe" "$OARGALA_EXE" \
+        "$TMP/press") >"$TMP/said" 2>"$TMP/err" </dev/null &
+    PROGRAM_PID=$! LAST_PROGRAM=$!
+    expect "the display switches to 640x480" wait_until "$LIMIT" mode_is "640x480 640x480" || return
+    touch "$TMP/press"
+    wait_exit
+    expect "Ctrl+C ends it as it ends a program" grep -qE "^ended with code (0|c000013a)" "$TMP/said" ||
+        note "$(cat "$TMP/said")"
+    expect "the desktop is back at 1024x768 after Ctrl+C" wait_until "$LIMIT" mode_is "$DESKTOP"
+}
+
 start_server xorg
 # The server outlives each program: later starts skip its start-up.
 mkdir -p "$WINEPREFIX" && wineserver -p && wineboot -i >/dev/null 2>&1 || { echo "FAIL: the Wine prefix could not be made"; exit 1; }
@@ -140,5 +184,7 @@ command_line
 decode_all
 capture_frames
 window_show
+file_names
 full_screen
+console_ctrl_c
 finish
