@@ -161,12 +161,13 @@ full_screen() {
 # Ctrl+C reaches a window program only through the console it was started
 # from: ctrl_c.exe gives it one and presses Ctrl+C there once the mode changed.
 # It ends as Ctrl+C ends a program (Wine's code 0, Windows' c000013a).
+# The release's own exe: the helper, without our manifest, takes ANSI names only.
 console_ctrl_c() {
     echo "full screen: Ctrl+C in its console ends it and the desktop comes back"
     reset_mode
     x86_64-w64-mingw32-gcc-posix -Wall -o "$TMP/ctrl_c.exe" "$SOURCE/tests/windows/ctrl_c.c" 2>"$TMP/err" ||
         { expect "the Ctrl+C helper builds" false; return; }
-    (cd "$RELEASE" && exec setsid env --default-signal SDL_AUDIODRIVER=dummy wine "$TMP/ctrl_c.exe" "$OARGALA_EXE" \
+    (cd "$RELEASE" && exec setsid env --default-signal SDL_AUDIODRIVER=dummy wine "$TMP/ctrl_c.exe" "$RELEASE/oargala.exe" \
         "$TMP/press") >"$TMP/said" 2>"$TMP/err" </dev/null &
     PROGRAM_PID=$! LAST_PROGRAM=$!
     expect "the display switches to 640x480" wait_until "$LIMIT" mode_is "640x480 640x480" || return
