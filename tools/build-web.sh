@@ -17,7 +17,7 @@ export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 
 # Changing a version, the compiler or the recipe makes a new folder.
 compiler=$(emcc --version | sed -n '1s/.* \([0-9][0-9.]*\) .*/\1/p')
-recipe=$(sha256sum tools/web/deps.sh | cut -c1-8)
+recipe=$(sha256sum tools/web/deps.sh tools/debian-sources.sh | sha256sum | cut -c1-8)
 key=zlib-1.2.13_png-1.6.39_jpeg-2.1.5_emcc-$compiler-$recipe
 deps=${OARGALA_WEB_DEPS:-/var/cache/oargala/web-deps/$key}
 

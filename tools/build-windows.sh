@@ -14,7 +14,7 @@ host=x86_64-w64-mingw32
 
 # Changing a version, the compiler or the recipe makes a new folder.
 compiler=$($host-gcc-posix -dumpversion)
-recipe=$(sha256sum tools/windows/deps.sh tools/windows/mingw-w64-x86_64.cmake | sha256sum | cut -c1-8)
+recipe=$(sha256sum tools/windows/deps.sh tools/windows/mingw-w64-x86_64.cmake tools/debian-sources.sh | sha256sum | cut -c1-8)
 key=zlib-1.2.13_png-1.6.39_jpeg-2.1.5_sdl-2.26.5_mpg123-1.31.2_mixer-2.6.2_gcc-$compiler-$recipe
 deps=${OARGALA_WINDOWS_DEPS:-/var/cache/oargala/windows-deps/$key}
 

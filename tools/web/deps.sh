@@ -14,43 +14,12 @@ work=$prefix/.work
 # Node.js than Debian's comes first on the path.
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 rm -rf "$prefix"
-mkdir -p "$work/apt/lists/partial" "$work/apt/parts" "$work/src"
+mkdir -p "$work"
 
-# ---- fetch the Debian source packages ---------------------------------------
-cat > "$work/apt/parts/debian-src.sources" <<SOURCES
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
-apt_opts=(-o Dir::Etc::SourceParts="$work/apt/parts" -o Dir::Etc::SourceList=/dev/null
-          -o Dir::State::Lists="$work/apt/lists" -o APT::Sandbox::User=root)
-apt-get "${apt_opts[@]}" -q update >/dev/null
-cd "$work/src"
+# ---- fetch and unpack the Debian source packages ---------------------------
+source "$(cd "$(dirname "$0")" && pwd)/../debian-sources.sh"
 # The versions Debian 12 ships, as the Linux build links them.
-packages=(zlib=1:1.2.13.dfsg-1 libpng1.6=1.6.39-2+deb12u5 libjpeg-turbo=1:2.1.5-2)
-for p in "${packages[@]}"; do
-  apt-get "${apt_opts[@]}" -q source --download-only "$p" >/dev/null 2>"$work/apt/$p.log" || true
-  name=${p%%=*}
-  ls "$name"_*.orig.tar.* "$name"_*.debian.tar.* >/dev/null 2>&1 \
-    || { cat "$work/apt/$p.log" >&2; echo "could not fetch the source of $p" >&2; exit 1; }
-done
-
-# Unpacks NAME's upstream tarball with Debian's patches applied; prints the folder.
-unpack() {
-  local name=$1 dir
-  dir=$work/build/$name
-  mkdir -p "$dir"
-  tar xf "$work/src/$name"_*.orig.tar.* -C "$dir" --strip-components=1
-  tar xf "$work/src/$name"_*.debian.tar.* -C "$dir"
-  if [ -f "$dir/debian/patches/series" ]; then
-    grep -v '^\s*#' "$dir/debian/patches/series" | while read -r patch _; do
-      [ -n "$patch" ] && patch -s -d "$dir" -p1 < "$dir/debian/patches/$patch"
-    done
-  fi
-  echo "$dir"
-}
+fetch_sources zlib=1:1.2.13.dfsg-1 libpng1.6=1.6.39-2+deb12u5 libjpeg-turbo=1:2.1.5-2
 
 cmake_configure() {
   local src=$1; shift

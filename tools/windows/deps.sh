@@ -16,46 +16,12 @@ work=$prefix/.work
 # machine's own (they would pick up e.g. PulseAudio's headers).
 export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH=
 rm -rf "$prefix"
-mkdir -p "$work/apt/lists/partial" "$work/apt/parts" "$work/src"
+mkdir -p "$work"
 
-# ---- fetch the Debian source packages ---------------------------------------
-cat > "$work/apt/parts/debian-src.sources" <<SOURCES
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
-apt_opts=(-o Dir::Etc::SourceParts="$work/apt/parts" -o Dir::Etc::SourceList=/dev/null
-          -o Dir::State::Lists="$work/apt/lists" -o APT::Sandbox::User=root)
-apt-get "${apt_opts[@]}" -q update >/dev/null
-cd "$work/src"
-# Each package pinned to the version Debian 12 ships (the one the Linux build
-# links). A detached upstream signature the mirror lacks is not needed to
-# build, so apt's failure to fetch one is tolerated when the tarballs are here.
-packages=(zlib=1:1.2.13.dfsg-1 libpng1.6=1.6.39-2+deb12u5 libjpeg-turbo=1:2.1.5-2
-          libsdl2=2.26.5+dfsg-1 mpg123=1.31.2-1+deb12u1 libsdl2-mixer=2.6.2+dfsg-2)
-for p in "${packages[@]}"; do
-  apt-get "${apt_opts[@]}" -q source --download-only "$p" >/dev/null 2>"$work/apt/$p.log" || true
-  name=${p%%=*}
-  ls "$name"_*.orig.tar.* "$name"_*.debian.tar.* >/dev/null 2>&1 \
-    || { cat "$work/apt/$p.log" >&2; echo "could not fetch the source of $p" >&2; exit 1; }
-done
-
-# Unpacks NAME's upstream tarball with Debian's patches applied; prints the folder.
-unpack() {
-  local name=$1 dir
-  dir=$work/build/$name
-  mkdir -p "$dir"
-  tar xf "$work/src/$name"_*.orig.tar.* -C "$dir" --strip-components=1
-  tar xf "$work/src/$name"_*.debian.tar.* -C "$dir"
-  if [ -f "$dir/debian/patches/series" ]; then
-    grep -v '^\s*#' "$dir/debian/patches/series" | while read -r patch _; do
-      [ -n "$patch" ] && patch -s -d "$dir" -p1 < "$dir/debian/patches/$patch"
-    done
-  fi
-  echo "$dir"
-}
+# ---- fetch and unpack the Debian source packages ---------------------------
+source "$here/../debian-sources.sh"
+fetch_sources zlib=1:1.2.13.dfsg-1 libpng1.6=1.6.39-2+deb12u5 libjpeg-turbo=1:2.1.5-2 \
+  libsdl2=2.26.5+dfsg-1 mpg123=1.31.2-1+deb12u1 libsdl2-mixer=2.6.2+dfsg-2
 
 cmake_build() {
   local src=$1; shift
