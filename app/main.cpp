@@ -8,6 +8,7 @@
 #include "app/options.h"
 #include "imageloader/tools.h"
 #include "platform/platform.h"
+#include "platform/say.h"
 
 #include <cstdio>
 #include <string>
@@ -17,7 +18,8 @@ int main(int argc, char** argv)
     Options options;
     std::string error;
     if (!parse_options(argc, argv, &options, &error)) {
-        fprintf(stderr, "oargala: %s\n%s", error.c_str(), usage_text);
+        say("%s", error.c_str());
+        fputs(usage_text, stderr);
         return 2;
     }
     switch (options.mode) {
@@ -29,11 +31,11 @@ int main(int argc, char** argv)
 
     const char* why = "";
     if (options.renderer_given && !platform_use_renderer(options.renderer, &why)) {
-        fprintf(stderr, "oargala: %s\n", why);
+        say("%s", why);
         return 2;
     }
     if (options.mode == RUN_SHOW && !platform_select(PLATFORM_BACKEND_SDL, &why)) {
-        fprintf(stderr, "oargala: %s\n", why);
+        say("%s", why);
         return 1;
     }
 
@@ -41,12 +43,11 @@ int main(int argc, char** argv)
     // one they go on as with an empty data/: empty slots, no music.
     std::string data_folder, searched;
     if (!find_data_folder(options.data_folder, &data_folder, &searched))
-        fprintf(stderr, "oargala: no folder holds the show's files; searched %s\n", searched.c_str());
+        say("no folder holds the show's files; searched %s", searched.c_str());
     else if (!options.data_folder.empty() && !searched.empty())
         // The folder the user named was passed over: say so rather than
         // silently play another copy.
-        fprintf(stderr, "oargala: %s does not hold the show's files; using %s\n",
-                options.data_folder.c_str(), data_folder.c_str());
+        say("%s does not hold the show's files; using %s", options.data_folder.c_str(), data_folder.c_str());
     use_data_folder(data_folder);
 
     if (options.mode == RUN_CHECK_DATA) return check_data_command();

@@ -6,6 +6,7 @@
 #include "demo/demo.h"
 #include "framework/glwindow.h"
 #include "platform/platform.h"
+#include "platform/say.h"
 
 #include <cstdio>
 #include <string>
@@ -14,12 +15,12 @@ int main()
 {
     const char* why = "";
     if (!platform_select(PLATFORM_BACKEND_SDL, &why)) {
-        fprintf(stderr, "oargala: %s\n", why);
+        say("%s", why);
         return 1;
     }
     std::string data_folder, searched;
     if (!find_data_folder(std::string(), &data_folder, &searched))
-        fprintf(stderr, "oargala: no folder holds the show's files; searched %s\n", searched.c_str());
+        say("no folder holds the show's files; searched %s", searched.c_str());
     use_data_folder(data_folder);
     WindowSettings window;
     window.fullscreen = 0;

@@ -8,6 +8,7 @@
 #include "screenshot.h"
 
 #include "platform/gl.h"
+#include "platform/say.h"
 
 #include <cstdio>
 #include <cstring>
@@ -84,8 +85,8 @@ void GlWindow::enter_fullscreen()
 {
     if (!platform_change_display_mode(window_width(), window_height(), colour_bits) &&
         window_settings.switch_refused_note) {
-        fprintf(stderr, "oargala: the display cannot switch to %ux%u; %s\n", window_width(), window_height(),
-                window_settings.switch_refused_note);
+        say("the display cannot switch to %ux%u; %s", window_width(), window_height(),
+            window_settings.switch_refused_note);
         fflush(stderr);
     }
 }
@@ -181,7 +182,7 @@ bool GlWindow::start()
         return false;
     }
     if (!platform_set_vsync(window_settings.vsync) && window_settings.vsync) {
-        fprintf(stderr, "oargala: this display cannot wait for its refresh; the show runs without vsync\n");
+        say("this display cannot wait for its refresh; the show runs without vsync");
         fflush(stderr);
     }
     platform_show_window();

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 
 #include "platform/gl.h"
+#include "platform/say.h"
 
 #include <cerrno>
 #include <condition_variable>
@@ -68,11 +69,10 @@ static void write_job(const ScreenshotJob& job)
         error = "cannot write " + name + ": " + strerror(errno);
     }
     if (ok) {
-        printf("oargala: screenshot %s (%dx%d)\n", name.c_str(), job.width, job.height);
-        fflush(stdout);
+        say_to(stdout, "screenshot %s (%dx%d)", name.c_str(), job.width, job.height);
     } else {
         remove(partial.c_str());
-        fprintf(stderr, "oargala: screenshot failed: %s\n", error.c_str());
+        say("screenshot failed: %s", error.c_str());
     }
 }
 

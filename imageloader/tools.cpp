@@ -5,6 +5,7 @@
 
 #include "image_loader.h"
 #include "platform/platform.h"
+#include "platform/say.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -39,11 +40,11 @@ int decode_command(const char* picture, const char* pam_output)
     loader.read_image(picture, 0);
     fflush(stdout);
     if (!loader.decoded) {
-        fprintf(stderr, "oargala: %s: no picture decoded (%s)\n", picture, loader.failure);
+        say("%s: no picture decoded (%s)", picture, loader.failure);
         return 1;
     }
     if (!write_pam(pam_output, loader.pixels, loader.width, loader.height, loader.bits_per_pixel / 8u)) {
-        fprintf(stderr, "oargala: cannot write %s: %s\n", pam_output, strerror(errno));
+        say("cannot write %s: %s", pam_output, strerror(errno));
         // What was written is not left as if whole; a device (/dev/full)
         // or anything else that is not a plain file stays.
         struct stat st;

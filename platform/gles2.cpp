@@ -16,6 +16,7 @@
 //   - read-back in BGRA is read as RGBA and swapped.
 // Depends on OpenGL ES 2 (GLES2/gl2.h: libGLESv2, or WebGL under Emscripten).
 #include "gl_dispatch.h"
+#include "platform/say.h"
 
 #include <GLES2/gl2.h>
 
@@ -359,7 +360,7 @@ static GLuint compile(GLenum kind, const char* source)
     if (ok) return shader;
     char log[512] = "";
     glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    fprintf(stderr, "oargala: the GLES 2 renderer's shader does not compile: %s\n", log);
+    say("the GLES 2 renderer's shader does not compile: %s", log);
     glDeleteShader(shader);
     return 0;
 }
@@ -382,7 +383,7 @@ bool gles2_renderer_start()
     GLint ok = GL_FALSE;
     glGetProgramiv(es.program, GL_LINK_STATUS, &ok);
     if (!ok) {
-        fprintf(stderr, "oargala: the GLES 2 renderer's shader does not link\n");
+        say("the GLES 2 renderer's shader does not link");
         return false;
     }
     es.mvp = glGetUniformLocation(es.program, "mvp_rows");

@@ -33,6 +33,7 @@
 #include "win32_display_mode.h"
 #else
 #include "x11_display_mode.h"
+#include "platform/say.h"
 #endif
 
 #include <SDL.h>
@@ -165,7 +166,7 @@ static bool sdl_create_window(const PlatformWindowDesc* desc)
     sdl.window = SDL_CreateWindow(desc->title ? desc->title : "", 0, 0, width, height, flags);
     if (!sdl.window) {
         // The window framework reports nothing here; say at least why.
-        fprintf(stderr, "oargala: cannot create the window: %s\n", SDL_GetError());
+        say("cannot create the window: %s", SDL_GetError());
         return false;
     }
     return true;
@@ -175,7 +176,7 @@ static bool sdl_create_context()
 {
     if (!sdl.window) return false;
     sdl.context = SDL_GL_CreateContext(sdl.window);
-    if (!sdl.context) fprintf(stderr, "oargala: %s\n", SDL_GetError());
+    if (!sdl.context) say("%s", SDL_GetError());
     return sdl.context != nullptr;
 }
 
