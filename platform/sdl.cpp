@@ -33,8 +33,8 @@
 #include "win32_display_mode.h"
 #else
 #include "x11_display_mode.h"
-#include "platform/say.h"
 #endif
+#include "platform/say.h"
 
 #include <SDL.h>
 
