@@ -263,59 +263,59 @@ static void read_pixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum 
 }
 
 const GlFunctions gles2_functions = {
-    [](GLenum mode) {
+    .begin = [](GLenum mode) {
         es.mode = mode;
         es.vertices.clear();
     },
-    end,
-    vertex,
-    [](GLfloat s, GLfloat t) { es.tex_coord[0] = s, es.tex_coord[1] = t; },
-    [](GLfloat, GLfloat, GLfloat) {},
-    [](GLfloat r, GLfloat g, GLfloat b) {
+    .end = end,
+    .vertex3f = vertex,
+    .tex_coord2f = [](GLfloat s, GLfloat t) { es.tex_coord[0] = s, es.tex_coord[1] = t; },
+    .normal3f = [](GLfloat, GLfloat, GLfloat) {},
+    .color3f = [](GLfloat r, GLfloat g, GLfloat b) {
         es.colour[0] = r, es.colour[1] = g, es.colour[2] = b, es.colour[3] = 1.0f;
     },
-    [](GLenum mode) { es.projection_mode = mode == PROJECTION; },
-    []() { top() = identity; },
-    []() {
+    .matrix_mode = [](GLenum mode) { es.projection_mode = mode == PROJECTION; },
+    .load_identity = []() { top() = identity; },
+    .push_matrix = []() {
         if (stack().size() >= depth_limit()) return;
         Matrix copy = top();
         stack().push_back(copy);
     },
-    []() {
+    .pop_matrix = []() {
         if (stack().size() > 1) stack().pop_back();
     },
-    translate,
-    rotate,
-    scale,
-    ortho,
-    perspective,
-    [](GLint x, GLint y, GLsizei w, GLsizei h) { glViewport(x, y, w, h); },
-    [](GLenum cap) { set_capability(cap, true); },
-    [](GLenum cap) { set_capability(cap, false); },
-    [](GLenum s, GLenum d) { glBlendFunc(s, d); },
-    [](GLenum func) { glDepthFunc(func); },
+    .translatef = translate,
+    .rotatef = rotate,
+    .scalef = scale,
+    .ortho = ortho,
+    .perspective = perspective,
+    .viewport = [](GLint x, GLint y, GLsizei w, GLsizei h) { glViewport(x, y, w, h); },
+    .enable = [](GLenum cap) { set_capability(cap, true); },
+    .disable = [](GLenum cap) { set_capability(cap, false); },
+    .blend_func = [](GLenum s, GLenum d) { glBlendFunc(s, d); },
+    .depth_func = [](GLenum func) { glDepthFunc(func); },
     // GLES 2 always shades smoothly and interpolates with perspective.
-    [](GLenum) {},
-    [](GLenum target, GLenum mode) {
+    .shade_model = [](GLenum) {},
+    .hint = [](GLenum target, GLenum mode) {
         if (target != PERSPECTIVE_CORRECTION_HINT) glHint(target, mode);
     },
-    [](GLbitfield mask) { glClear(mask); },
-    [](GLclampf r, GLclampf g, GLclampf b, GLclampf a) { glClearColor(r, g, b, a); },
-    [](GLdouble depth) { glClearDepthf((GLfloat)depth); },
-    [](GLsizei n, GLuint* names) {
+    .clear = [](GLbitfield mask) { glClear(mask); },
+    .clear_color = [](GLclampf r, GLclampf g, GLclampf b, GLclampf a) { glClearColor(r, g, b, a); },
+    .clear_depth = [](GLdouble depth) { glClearDepthf((GLfloat)depth); },
+    .gen_textures = [](GLsizei n, GLuint* names) {
         glGenTextures(n, names);
         for (GLsizei i = 0; i < n; i++)
             if (names[i] >= es.textures.size()) es.textures.resize(names[i] + 1);
     },
-    [](GLenum target, GLuint name) {
+    .bind_texture = [](GLenum target, GLuint name) {
         es.bound = name;
         glBindTexture(target, name);
     },
-    tex_parameteri,
-    tex_image_2d,
-    [](GLenum name, GLint value) { glPixelStorei(name, value); },
-    [](GLenum name, GLint* values) { glGetIntegerv(name, values); },
-    read_pixels,
+    .tex_parameteri = tex_parameteri,
+    .tex_image_2d = tex_image_2d,
+    .pixel_storei = [](GLenum name, GLint value) { glPixelStorei(name, value); },
+    .get_integerv = [](GLenum name, GLint* values) { glGetIntegerv(name, values); },
+    .read_pixels = read_pixels,
 };
 
 // ---- the shader -------------------------------------------------------------

@@ -30,12 +30,6 @@ static struct {
     uint64_t frame = 0;
 } hl;
 
-static bool headless_select(const char**) { return true; }
-
-static bool headless_change_display_mode(unsigned, unsigned, unsigned) { return false; }
-static void headless_restore_display_mode() {}
-static void headless_show_cursor(bool) {}
-
 static bool headless_create_window(const PlatformWindowDesc* desc)
 {
     if (!hl.surface_w || !hl.surface_h) {
@@ -59,8 +53,6 @@ static bool headless_make_current(bool current)
     return hl.context && headless_context_make_current(current);
 }
 
-static void headless_show_window() {}
-
 static void headless_set_window_title(const char* title)
 {
     snprintf(hl.title, sizeof hl.title, "%s", title ? title : "");
@@ -80,12 +72,6 @@ static void headless_destroy_context()
 
 static void headless_destroy_window() { hl.window = false; }
 
-static void headless_viewport(unsigned width, unsigned height, int* x, int* y, int* w, int* h)
-{
-    platform_fit_viewport(width, height, hl.surface_w ? hl.surface_w : width,
-                          hl.surface_h ? hl.surface_h : height, x, y, w, h);
-}
-
 // An offscreen surface is never shown, so nothing could wait for a refresh.
 static bool headless_set_vsync(bool wait) { return !wait; }
 
@@ -104,12 +90,6 @@ static bool headless_poll_event(PlatformEvent* event)
     }
     if (hl.clock_mode == CLOCK_FRAMES) hl.frame++;
     return false;
-}
-
-static void headless_message_box(const char* caption, const char* text, PlatformMessageIcon)
-{
-    fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
-    fflush(stderr);
 }
 
 // The real clocks: the system's counter, read as milliseconds too.
@@ -146,29 +126,21 @@ static int64_t headless_counter_frequency()
     }
 }
 
+// No display mode, cursor or shown window; message boxes are lines on stderr.
 const PlatformBackendFunctions platform_headless_functions = {
-    headless_select,
-    headless_change_display_mode,
-    headless_restore_display_mode,
-    headless_show_cursor,
-    headless_create_window,
-    headless_create_context,
-    headless_make_current,
-    headless_show_window,
-    headless_set_window_title,
-    headless_swap_buffers,
-    headless_destroy_context,
-    headless_destroy_window,
-    headless_viewport,
-    headless_poll_event,
-    headless_message_box,
-    headless_milliseconds,
-    headless_counter,
-    headless_counter_frequency,
-    headless_set_vsync,
-    headless_drawable_size,
-    nullptr,   // the plain loop
-    nullptr,   // exit()
+    .create_window = headless_create_window,
+    .create_context = headless_create_context,
+    .make_current = headless_make_current,
+    .set_window_title = headless_set_window_title,
+    .swap_buffers = headless_swap_buffers,
+    .destroy_context = headless_destroy_context,
+    .destroy_window = headless_destroy_window,
+    .poll_event = headless_poll_event,
+    .milliseconds = headless_milliseconds,
+    .counter = headless_counter,
+    .counter_frequency = headless_counter_frequency,
+    .set_vsync = headless_set_vsync,
+    .drawable_size = headless_drawable_size,
 };
 
 void platform_headless_set_surface_size(unsigned width, unsigned height)
