@@ -34,7 +34,7 @@ int main(int argc, char** argv)
         say("%s", why);
         return 2;
     }
-    if (options.mode == RUN_SHOW && !platform_select(PLATFORM_BACKEND_SDL, &why)) {
+    if (options.mode == RUN_SHOW && !platform_select(PLATFORM_BACKEND_INTERACTIVE, &why)) {
         say("%s", why);
         return 1;
     }

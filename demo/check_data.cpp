@@ -19,7 +19,7 @@
 int check_data_command()
 {
     const char* why = nullptr;
-    platform_select(PLATFORM_BACKEND_HEADLESS, &why);
+    platform_select(PLATFORM_BACKEND_OFFSCREEN, &why);
     loader_log = nullptr;
 
     ImageLoader loader;

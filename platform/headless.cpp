@@ -5,6 +5,7 @@
 // iteration so that a capture is frame-exact whatever the machine's speed.
 // Depends on: headless_context.h, system_clock.h.
 #include "backend.h"
+#include "headless.h"
 
 #include "headless_context.h"
 #include "system_clock.h"

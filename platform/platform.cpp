@@ -21,7 +21,7 @@
 #endif
 
 static const PlatformBackendFunctions* backend = &OFFSCREEN_FUNCTIONS;
-static PlatformBackend backend_kind = PLATFORM_BACKEND_HEADLESS;
+static PlatformBackend backend_kind = PLATFORM_BACKEND_OFFSCREEN;
 
 #ifdef OARGALA_HAVE_GL11
 const GlFunctions* gl_functions = &gl11_functions;
@@ -37,7 +37,7 @@ static int exit_hook_count;
 bool platform_select(PlatformBackend kind, const char** why)
 {
     const PlatformBackendFunctions* chosen =
-        kind == PLATFORM_BACKEND_SDL ? &INTERACTIVE_FUNCTIONS : &OFFSCREEN_FUNCTIONS;
+        kind == PLATFORM_BACKEND_INTERACTIVE ? &INTERACTIVE_FUNCTIONS : &OFFSCREEN_FUNCTIONS;
     const char* reason = nullptr;
     if (chosen->select && !chosen->select(&reason)) {
         if (why) *why = reason;

@@ -8,6 +8,7 @@
 #include "demo/draw.h"
 #include "demo/show.h"
 #include "imageloader/image_loader.h"
+#include "platform/headless.h"
 #include "platform/platform.h"
 #include "sound/sound.h"
 

@@ -7,6 +7,7 @@
 #include "demo/demo.h"
 #include "demo/show.h"
 #include "framework/glwindow.h"
+#include "platform/headless.h"
 #include "platform/platform.h"
 
 #include <GL/gl.h>
