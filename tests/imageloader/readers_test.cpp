@@ -278,7 +278,8 @@ TEST(Suites, PngSuite)
         ASSERT_TRUE(loader.decoded) << run.errors;
         ASSERT_EQ(reference.size(), (size_t)loader.width * loader.height * 4);
         unsigned channels = loader.bits_per_pixel / 8u;
-        // 16-bit samples are cut to their high byte; the 8-bit references of those may round instead.
+        // 16-bit samples are cut to their high byte: exactly so against the
+        // 16-bit references, within one against the 8-bit ones, which may round.
         int worst = 0;
         for (uint32_t y = 0; y < loader.height; y++)
             for (uint32_t x = 0; x < loader.width; x++) {
@@ -287,7 +288,7 @@ TEST(Suites, PngSuite)
                 for (unsigned c = 0; c < 4; c++)
                     worst = std::max(worst, abs((c < channels ? px[c] : 255) - (reference_16 ? ref[c] >> 8 : ref[c])));
             }
-        EXPECT_LE(worst, sixteen ? 1 : 0);
+        EXPECT_LE(worst, sixteen && !reference_16 ? 1 : 0);
         valid++;
     }
     EXPECT_EQ(valid, 161);
