@@ -6,7 +6,7 @@
 // lines on standard error.
 // Depends on imageloader/, sound/ (recording backend), platform/.
 #include "demo.h"
-#include "show.h"
+#include "show_internals.h"
 
 #include "imageloader/image_loader.h"
 #include "platform/platform.h"

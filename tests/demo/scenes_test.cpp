@@ -8,7 +8,7 @@
 #include "tests/sound/child_process.h"
 
 #include "demo/draw.h"
-#include "demo/show.h"
+#include "demo/show_internals.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
