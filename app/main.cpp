@@ -6,7 +6,7 @@
 #include "demo/demo.h"
 #include "framework/glwindow.h"
 #include "app/options.h"
-#include "imageloader/tools.h"
+#include "imageloader/decode_command.h"
 #include "platform/platform.h"
 #include "platform/say.h"
 

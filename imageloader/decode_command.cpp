@@ -1,7 +1,7 @@
-// tools.cpp: `oargala --decode PICTURE OUT.pam` and the PAM writer.
+// decode_command.cpp: `oargala --decode PICTURE OUT.pam` and the PAM writer.
 // Depends on image_loader.h and platform/ (headless backend, so that a
 // message box becomes a line on stderr).
-#include "tools.h"
+#include "decode_command.h"
 
 #include "image_loader.h"
 #include "platform/platform.h"
