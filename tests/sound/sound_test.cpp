@@ -85,7 +85,8 @@ TEST(SoundLayer, MixerCodesAndTheToneHeardOnce)
         setenv("SDL_DISKAUDIOFILE", audio.c_str(), 1);
         setenv("SDL_DISKAUDIODELAY", "5", 1);
         EXPECT_EQ(sound_stream_play(SOUND_FREE_CHANNEL, expect_codes(dir)), 0);
-        // Nothing more is called: the music goes on by itself. Given up when the output stops growing for 10 s.
+        // Nothing more is called: the music goes on by itself. Given up when
+        // the output stops growing for 10 s.
         for (uintmax_t size = 0, last = 0, idle = 0; size < wanted && idle < 1000 && !HasFailure(); last = size) {
             usleep(10000);
             size = std::filesystem::exists(audio) ? std::filesystem::file_size(audio) : 0;
