@@ -1,5 +1,6 @@
 // platform.h: everything the program needs from the system, behind one small
-// interface. Two backends implement all of it:
+// interface. Two backends implement it, each only what it does (platform.cpp
+// does the rest the usual way):
 //   sdl.cpp       interactive: SDL2 window, GLX/EGL context, real display-mode
 //                 change, modal message boxes, real clocks.
 //   headless.cpp  offscreen: EGL on Mesa (surfaceless platform, pbuffer), no X
@@ -10,7 +11,8 @@
 // of the program draws through platform/gl.h (GL 1.1 names) once a context is
 // current, with the renderer chosen here.
 // There is one window and one context per process, so the backends keep their
-// state in statics.
+// state in statics. What only the offscreen backend offers is in headless.h.
+// Depends on the C++ library only.
 #pragma once
 
 #include <cstdint>
