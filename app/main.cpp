@@ -6,7 +6,7 @@
 #include "demo/demo.h"
 #include "framework/glwindow.h"
 #include "app/options.h"
-#include "imageloader/tools.h"
+#include "imageloader/decode_command.h"
 #include "platform/platform.h"
 #include "platform/say.h"
 
@@ -34,7 +34,7 @@ int main(int argc, char** argv)
         say("%s", why);
         return 2;
     }
-    if (options.mode == RUN_SHOW && !platform_select(PLATFORM_BACKEND_SDL, &why)) {
+    if (options.mode == RUN_SHOW && !platform_select(PLATFORM_BACKEND_INTERACTIVE, &why)) {
         say("%s", why);
         return 1;
     }

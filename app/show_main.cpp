@@ -14,7 +14,7 @@
 int main()
 {
     const char* why = "";
-    if (!platform_select(PLATFORM_BACKEND_SDL, &why)) {
+    if (!platform_select(PLATFORM_BACKEND_INTERACTIVE, &why)) {
         say("%s", why);
         return 1;
     }

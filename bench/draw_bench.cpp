@@ -9,6 +9,7 @@
 // Depends on framework/ (GlWindow), demo/draw.h, platform/ and Google Benchmark.
 #include "demo/draw.h"
 #include "framework/glwindow.h"
+#include "platform/headless.h"
 #include "platform/platform.h"
 
 #include <benchmark/benchmark.h>
@@ -127,7 +128,7 @@ int main(int argc, char** argv)
     benchmark::AddCustomContext("surface", std::to_string(width) + "x" + std::to_string(height));
 
     const char* why = "";
-    if (!platform_select(PLATFORM_BACKEND_HEADLESS, &why)) {
+    if (!platform_select(PLATFORM_BACKEND_OFFSCREEN, &why)) {
         fprintf(stderr, "bench_draw: %s\n", why);
         return 1;
     }

@@ -24,6 +24,7 @@
 #include "demo/demo.h"
 #include "framework/glwindow.h"
 #include "imageloader/image_loader.h"
+#include "platform/headless.h"
 #include "platform/platform.h"
 #ifdef BENCH_HAVE_SOUND
 #include "sound/sound.h"
@@ -318,7 +319,7 @@ static void on_present()
 static int run_show()
 {
     const char* why = "";
-    if (!platform_select(PLATFORM_BACKEND_HEADLESS, &why)) {
+    if (!platform_select(PLATFORM_BACKEND_OFFSCREEN, &why)) {
         fprintf(stderr, "bench_show: %s\n", why);
         return 1;
     }

@@ -14,6 +14,7 @@
 #include "capture/video.h"
 #include "imageloader/png_writer.h"
 #include "demo/demo.h"
+#include "platform/headless.h"
 #include "platform/platform.h"
 #include "sound/sound.h"
 
@@ -649,7 +650,7 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
     if (!prepare_output()) return 1;
 
     const char* why = "";
-    if (!platform_select(PLATFORM_BACKEND_HEADLESS, &why)) {
+    if (!platform_select(PLATFORM_BACKEND_OFFSCREEN, &why)) {
         fprintf(stderr, "oargala: %s\n", why);
         remove_output();
         return 1;

@@ -6,7 +6,7 @@
 // lines on standard error.
 // Depends on imageloader/, sound/ (recording backend), platform/.
 #include "demo.h"
-#include "show.h"
+#include "show_internals.h"
 
 #include "imageloader/image_loader.h"
 #include "platform/platform.h"
@@ -19,7 +19,7 @@
 int check_data_command()
 {
     const char* why = nullptr;
-    platform_select(PLATFORM_BACKEND_HEADLESS, &why);
+    platform_select(PLATFORM_BACKEND_OFFSCREEN, &why);
     loader_log = nullptr;
 
     ImageLoader loader;

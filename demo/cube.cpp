@@ -5,7 +5,7 @@
 // table order over each other.
 // Depends on draw.h, the texture table, OpenGL.
 #include "draw.h"
-#include "show.h"
+#include "show_internals.h"
 
 #include "platform/gl.h"
 
@@ -49,10 +49,10 @@ void scene_cube(float delta)
     glDisable(GL_DEPTH_TEST);
     glColor3f(1.0f, 1.0f, 1.0f);
     // The overlay quad leaves the model-view matrix at identity for the box.
-    draw_quad(0.0f, 0.0f, 640.0f, 480.0f, texture_table[22], 1, 0.0f);
+    draw_full_screen(texture_table[SLOT_PELMA]);
 
     glTranslatef(-13.0f, 0.0f, -40.0f);
-    glBindTexture(GL_TEXTURE_2D, texture_table[21]);
+    glBindTexture(GL_TEXTURE_2D, texture_table[SLOT_CUBE]);
     glColor3f(0.7f, 0.7f, 0.7f);
     // Unreduced: 450 degrees over the scene's ten seconds.
     glRotatef(cube_angle, 0.0f, 1.0f, 0.0f);

@@ -10,7 +10,7 @@
 // Folder names are UTF-8 on Windows (see platform.h), hence u8path.
 // Depends on platform/ (the executable's folder) and std::filesystem.
 #include "demo.h"
-#include "show.h"
+#include "show_internals.h"
 
 #include "platform/platform.h"
 

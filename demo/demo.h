@@ -1,5 +1,6 @@
-// demo.h: the show's two callbacks for the GlWindow, --check-data, and the
-// choice of the folder the show reads its files from.
+// demo.h: the show as the rest of the program sees it: its two callbacks for
+// the GlWindow, --check-data, and the choice of the folder the show reads its
+// files from. What the show's own parts share is in show_internals.h.
 #pragma once
 
 #include <cstdint>

@@ -43,3 +43,5 @@ void draw_quad(float x, float y, float w, float h, uint32_t texture, uint8_t ove
         glPopMatrix();
     }
 }
+
+void draw_full_screen(uint32_t texture) { draw_quad(0.0f, 0.0f, 640.0f, 480.0f, texture, 1, 0.0f); }

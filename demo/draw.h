@@ -13,3 +13,5 @@ void begin_overlay();
 // both matrices as they were; other quads stay multiplied into the model-view
 // matrix.
 void draw_quad(float x, float y, float w, float h, uint32_t texture, uint8_t overlay, float angle);
+// The texture over the whole 640x480 overlay: a background or a still card.
+void draw_full_screen(uint32_t texture);

@@ -4,7 +4,7 @@
 // scenes set them.
 // Depends on draw.h, the texture table, OpenGL.
 #include "draw.h"
-#include "show.h"
+#include "show_internals.h"
 
 #include "platform/gl.h"
 
@@ -13,7 +13,7 @@ static float attack_clock;
 static float slideshow_clock;
 static float knife_clock;
 
-static void full_screen(int slot) { draw_quad(0.0f, 0.0f, 640.0f, 480.0f, texture_table[slot], 1, 0.0f); }
+static void full_screen(int slot) { draw_full_screen(texture_table[slot]); }
 
 // Quarter seconds since the scene began; the clock is never negative.
 static int quarter_seconds(float clock) { return (int)(clock * 4.0f); }
@@ -21,7 +21,7 @@ static int quarter_seconds(float clock) { return (int)(clock * 4.0f); }
 void scene_attack_flicker(float delta)
 {
     attack_clock = attack_clock + delta;
-    int slot = quarter_seconds(attack_clock) % 2 ? 32 : 12;
+    int slot = quarter_seconds(attack_clock) % 2 ? SLOT_ANGREP2 : SLOT_ANGREP;
     glColor3f(1.0f, 1.0f, 1.0f);
     full_screen(slot);
 }
@@ -34,17 +34,17 @@ void scene_slideshow(float delta)
     glColor3f(1.0f, 1.0f, 1.0f);
     float clock = slideshow_clock;
     if (clock < 3.0f)
-        full_screen(16);
+        full_screen(SLOT_VERDENSLEDERE);
     else if (clock < 7.0f)
-        full_screen(14);
+        full_screen(SLOT_MAGGYVER_TV);
     else if (clock < 14.0f)
-        full_screen(15);
+        full_screen(SLOT_MAGGYVER_TV_2);
     else if (clock < 17.0f)
-        full_screen(17);
+        full_screen(SLOT_VERDENSLEDERE_2);
 }
 
 void scene_knife_flicker(float delta)
 {
     knife_clock = knife_clock + delta;
-    full_screen(18 + quarter_seconds(knife_clock) % 2);
+    full_screen(SLOT_LOMMEKNIV + quarter_seconds(knife_clock) % 2);
 }

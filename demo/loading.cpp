@@ -4,7 +4,7 @@
 // takes its place, the boat shakes, and after 22 s both fade to black.
 // Depends on draw.h, the texture table, OpenGL.
 #include "draw.h"
-#include "show.h"
+#include "show_internals.h"
 
 #include "platform/gl.h"
 
@@ -30,17 +30,17 @@ void scene_loading(float delta)
         // Creeping: a thirtieth of the way per second. No colour is set, so
         // the pictures show under the initial white.
         v = c * 0.033333335f;
-        background = texture_table[2];
+        background = texture_table[SLOT_LOADING];
     } else {
         v = (float)sin((double)(c * 10.0f));
         if (c > 22.0f) loading_fade = loading_fade - delta * 0.5f;
         // Not clamped: below 0 OpenGL clamps the colour to black.
         glColor3f(loading_fade, loading_fade, loading_fade);
-        background = texture_table[3];
+        background = texture_table[SLOT_LOADING2];
     }
-    draw_quad(0.0f, 0.0f, 640.0f, 480.0f, background, 1, 0.0f);
+    draw_full_screen(background);
 
     // Four boat frames a second.
     int frame = (int)(loading_clock * 4.0f) % 4;
-    draw_quad(fabsf(v) * 350.0f + 50.0f, 140.0f, 192.0f, 192.0f, texture_table[4 + frame], 1, 0.0f);
+    draw_quad(fabsf(v) * 350.0f + 50.0f, 140.0f, 192.0f, 192.0f, texture_table[SLOT_BAAT1 + frame], 1, 0.0f);
 }

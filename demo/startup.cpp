@@ -5,7 +5,7 @@
 // layer's error texts.
 // Depends on imageloader/, sound/, platform/ (clock, message boxes), OpenGL.
 #include "demo.h"
-#include "show.h"
+#include "show_internals.h"
 
 #include "imageloader/image_loader.h"
 #include "platform/platform.h"

@@ -6,7 +6,7 @@
 // Depends on framework/ (FrameDelta), platform/ (clock, exit), draw.h, OpenGL.
 #include "demo.h"
 #include "draw.h"
-#include "show.h"
+#include "show_internals.h"
 
 #include "framework/glwindow.h"
 #include "platform/platform.h"
@@ -25,20 +25,20 @@ bool elapsed_past(uint32_t threshold) { return elapsed_ms() > threshold + 1000u;
 // first three do not.
 TimelineStep timeline[TIMELINE_STEPS] = {
     {159000, false, TIMELINE_EXIT, 0, nullptr},
-    {151000, false, TIMELINE_CARD, 31, nullptr},
-    {146000, false, TIMELINE_CARD, 30, nullptr},
-    {140000, true, TIMELINE_CARD, 29, nullptr},
-    {135000, true, TIMELINE_CARD, 28, nullptr},
-    {130000, true, TIMELINE_CARD, 27, nullptr},
-    {125000, true, TIMELINE_CARD, 26, nullptr},
-    {120000, true, TIMELINE_CARD, 25, nullptr},
-    {115000, true, TIMELINE_CARD, 24, nullptr},
+    {151000, false, TIMELINE_CARD, SLOT_QUOB, nullptr},
+    {146000, false, TIMELINE_CARD, SLOT_FISK, nullptr},
+    {140000, true, TIMELINE_CARD, SLOT_TORVEK, nullptr},
+    {135000, true, TIMELINE_CARD, SLOT_OPTIMIZE, nullptr},
+    {130000, true, TIMELINE_CARD, SLOT_FUGLEMAT, nullptr},
+    {125000, true, TIMELINE_CARD, SLOT_FENDRASK, nullptr},
+    {120000, true, TIMELINE_CARD, SLOT_SAVED, nullptr},
+    {115000, true, TIMELINE_CARD, SLOT_SAVES, nullptr},
     {105000, true, TIMELINE_SCENE, 0, scene_cube},
-    {103000, true, TIMELINE_CARD, 20, nullptr},
-    {99000, true, TIMELINE_CARD, 23, nullptr},
+    {103000, true, TIMELINE_CARD, SLOT_LOGO_L, nullptr},
+    {99000, true, TIMELINE_CARD, SLOT_MACGYVER_DEAD, nullptr},
     {94000, true, TIMELINE_SCENE, 0, scene_knife_flicker},
     {77000, true, TIMELINE_SCENE, 0, scene_slideshow},
-    {70000, true, TIMELINE_CARD, 13, nullptr},
+    {70000, true, TIMELINE_CARD, SLOT_CRISIS, nullptr},
     {65000, true, TIMELINE_SCENE, 0, scene_attack_flicker},
     {55000, true, TIMELINE_WORLD, 0, scene_world},
     {26000, true, TIMELINE_SCENE, 0, scene_title_cards},
@@ -47,7 +47,7 @@ TimelineStep timeline[TIMELINE_STEPS] = {
 static void still_card(int slot)
 {
     glColor3f(1.0f, 1.0f, 1.0f);
-    draw_quad(0.0f, 0.0f, 640.0f, 480.0f, texture_table[slot], 1, 0.0f);
+    draw_full_screen(texture_table[slot]);
 }
 
 // Each step reads the clock afresh.

@@ -3,7 +3,7 @@
 // spin and jump to new random places. The first card comes after 7 s.
 // Depends on draw.h, the texture table, star field and show_rand(), OpenGL.
 #include "draw.h"
-#include "show.h"
+#include "show_internals.h"
 
 #include "platform/gl.h"
 
@@ -24,14 +24,14 @@ static void draw_card(float clock)
     grey(clock < 10.0f ? (clock - 7.0f) * 0.33333334f : 1.0f);
     uint32_t card;
     if (clock < 15.0f) {
-        card = texture_table[0];
+        card = texture_table[SLOT_DEDOZUVO512];
         if (clock > 13.0f) grey(1.0f - (clock - 13.0f) * 0.5f);
     } else if (clock < 22.0f) {
-        card = texture_table[8];
+        card = texture_table[SLOT_IN_THE_YEAR];
         if (clock < 17.0f) grey((clock - 15.0f) * 0.5f);
         if (clock > 20.0f) grey(1.0f - (clock - 20.0f) * 0.5f);
     } else {
-        card = texture_table[9];
+        card = texture_table[SLOT_DEDOZUVO_ATTACK];
         if (clock < 24.0f) grey((clock - 22.0f) * 0.5f);
         if (clock > 26.0f) {
             // The last card stays drawn after its fade, in black.
@@ -39,7 +39,7 @@ static void draw_card(float clock)
             grey(v < 0.0f ? 0.0f : v);
         }
     }
-    draw_quad(0.0f, 0.0f, 640.0f, 480.0f, card, 1, 0.0f);
+    draw_full_screen(card);
 }
 
 static void restart_star(StarParticle& star)
@@ -79,7 +79,7 @@ void scene_title_cards(float delta)
         if (star.visible) {
             grey(star.brightness);
             // All stars spin together, 60 degrees a second, each about its centre.
-            draw_quad(star.x, star.y, 1.0f, 1.0f, texture_table[1], 0, clock * 60.0f);
+            draw_quad(star.x, star.y, 1.0f, 1.0f, texture_table[SLOT_STAR], 0, clock * 60.0f);
         }
         // The end of a twinkle (the sine crossing 0): a new star elsewhere.
         if (star.brightness < restart_brightness) restart_star(star);

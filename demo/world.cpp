@@ -3,7 +3,7 @@
 // back and lands on a ground line at height 150 until its next jump.
 // Depends on draw.h, the texture table, OpenGL.
 #include "draw.h"
-#include "show.h"
+#include "show_internals.h"
 
 #include "platform/gl.h"
 
@@ -28,7 +28,7 @@ void scene_world(float delta)
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     // Alpha stays 1: the fade darkens, the textures' alpha cuts out.
     glColor3f(fade, fade, fade);
-    draw_quad(0.0f, 0.0f, 640.0f, 480.0f, texture_table[10], 1, 0.0f);
+    draw_full_screen(texture_table[SLOT_WORLD]);
 
     if (clock <= 5.0f) return;
 
@@ -42,5 +42,5 @@ void scene_world(float delta)
         height = b;
         previous_height = b;
     }
-    draw_quad(200.0f, height, 256.0f, 256.0f, texture_table[11], 1, 0.0f);
+    draw_quad(200.0f, height, 256.0f, 256.0f, texture_table[SLOT_HOPPER], 1, 0.0f);
 }

@@ -87,7 +87,6 @@ void GlWindow::enter_fullscreen()
         window_settings.switch_refused_note) {
         say("the display cannot switch to %ux%u; %s", window_width(), window_height(),
             window_settings.switch_refused_note);
-        fflush(stderr);
     }
 }
 
@@ -183,7 +182,6 @@ bool GlWindow::start()
     }
     if (!platform_set_vsync(window_settings.vsync) && window_settings.vsync) {
         say("this display cannot wait for its refresh; the show runs without vsync");
-        fflush(stderr);
     }
     platform_show_window();
     setup_projection();

@@ -18,8 +18,9 @@ void library_message(const char* format, ...) __attribute__((format(printf, 1, 2
 void set_failure(ImageLoader* loader, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // True when a picture of width x height at the file's bytes_per_pixel is
-// within the limits, as the loader's buffer holds it (buffer_bytes). Otherwise logs one line in the reader's tag, sets the failure and
-// returns false. Sizes arrive as read from the file, possibly negative.
+// within the limits, as the loader's buffer holds it (buffer_bytes).
+// Otherwise logs one line in the reader's tag, sets the failure and returns
+// false. Sizes arrive as read from the file, possibly negative.
 bool check_picture_size(ImageLoader* loader, const char* tag, int64_t width, int64_t height,
                         unsigned bytes_per_pixel);
 

@@ -60,11 +60,11 @@ static struct {
     std::vector<TextureInfo> textures;
     GLenum mode = 0;
     std::vector<float> vertices, triangles;
-} es;
+} gles2;
 
-static std::vector<Matrix>& stack() { return es.projection_mode ? es.projection : es.modelview; }
+static std::vector<Matrix>& stack() { return gles2.projection_mode ? gles2.projection : gles2.modelview; }
 // GL's smallest stack depths.
-static size_t depth_limit() { return es.projection_mode ? 2 : 32; }
+static size_t depth_limit() { return gles2.projection_mode ? 2 : 32; }
 
 // a = a * b, in the order of Mesa's matmul4 (same float results).
 static void multiply(Matrix* a, const Matrix& b)
@@ -148,8 +148,8 @@ static void perspective(double fovy, double aspect, double near_z, double far_z)
 
 static TextureInfo* bound_texture()
 {
-    if (es.bound == 0 || es.bound >= es.textures.size()) return nullptr;
-    return &es.textures[es.bound];
+    if (gles2.bound == 0 || gles2.bound >= gles2.textures.size()) return nullptr;
+    return &gles2.textures[gles2.bound];
 }
 
 static bool bound_texture_complete()
@@ -162,16 +162,16 @@ static void draw(GLenum mode, const std::vector<float>& vertices)
 {
     GLsizei count = (GLsizei)(vertices.size() / FLOATS_PER_VERTEX);
     if (count == 0) return;
-    Matrix mvp = es.projection.back();
-    multiply(&mvp, es.modelview.back());
-    glUseProgram(es.program);
+    Matrix mvp = gles2.projection.back();
+    multiply(&mvp, gles2.modelview.back());
+    glUseProgram(gles2.program);
     // The shader multiplies the vertex by the transposed matrix: four dot
     // products with its rows, as Mesa's fixed-function transform does.
     float rows[16];
     for (int i = 0; i < 16; i++) rows[i] = mvp.m[(i % 4) * 4 + i / 4];
-    glUniformMatrix4fv(es.mvp, 1, GL_FALSE, rows);
-    glUniform1f(es.textured, es.texturing && bound_texture_complete() ? 1.0f : 0.0f);
-    glBindBuffer(GL_ARRAY_BUFFER, es.buffer);
+    glUniformMatrix4fv(gles2.mvp, 1, GL_FALSE, rows);
+    glUniform1f(gles2.textured, gles2.texturing && bound_texture_complete() ? 1.0f : 0.0f);
+    glBindBuffer(GL_ARRAY_BUFFER, gles2.buffer);
     glBufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(vertices.size() * sizeof(float)), vertices.data(), GL_STREAM_DRAW);
     const GLsizei stride = FLOATS_PER_VERTEX * sizeof(float);
     glVertexAttribPointer(POSITION, 3, GL_FLOAT, GL_FALSE, stride, (const void*)0);
@@ -182,33 +182,33 @@ static void draw(GLenum mode, const std::vector<float>& vertices)
 
 static void end()
 {
-    if (es.mode == QUADS) {
+    if (gles2.mode == QUADS) {
         // Each quad a b c d as the triangles a b c and a c d.
-        es.triangles.clear();
+        gles2.triangles.clear();
         static const int corners[6] = {0, 1, 2, 0, 2, 3};
-        size_t quads = es.vertices.size() / (4 * FLOATS_PER_VERTEX);
+        size_t quads = gles2.vertices.size() / (4 * FLOATS_PER_VERTEX);
         for (size_t q = 0; q < quads; q++)
             for (int corner : corners) {
-                const float* v = &es.vertices[(q * 4 + corner) * FLOATS_PER_VERTEX];
-                es.triangles.insert(es.triangles.end(), v, v + FLOATS_PER_VERTEX);
+                const float* v = &gles2.vertices[(q * 4 + corner) * FLOATS_PER_VERTEX];
+                gles2.triangles.insert(gles2.triangles.end(), v, v + FLOATS_PER_VERTEX);
             }
-        draw(GL_TRIANGLES, es.triangles);
+        draw(GL_TRIANGLES, gles2.triangles);
     } else {
-        draw(es.mode, es.vertices);
+        draw(gles2.mode, gles2.vertices);
     }
-    es.vertices.clear();
+    gles2.vertices.clear();
 }
 
 static void vertex(float x, float y, float z)
 {
-    const float v[FLOATS_PER_VERTEX] = {x, y, z, es.tex_coord[0], es.tex_coord[1],
-                                        es.colour[0], es.colour[1], es.colour[2], es.colour[3]};
-    es.vertices.insert(es.vertices.end(), v, v + FLOATS_PER_VERTEX);
+    const float v[FLOATS_PER_VERTEX] = {x, y, z, gles2.tex_coord[0], gles2.tex_coord[1],
+                                        gles2.colour[0], gles2.colour[1], gles2.colour[2], gles2.colour[3]};
+    gles2.vertices.insert(gles2.vertices.end(), v, v + FLOATS_PER_VERTEX);
 }
 
 static void set_capability(GLenum cap, bool on)
 {
-    if (cap == GL_TEXTURE_2D) es.texturing = on;
+    if (cap == GL_TEXTURE_2D) gles2.texturing = on;
     else if (cap == LIGHTING) return;   // never on in this program
     else if (on) glEnable(cap);
     else glDisable(cap);
@@ -263,59 +263,59 @@ static void read_pixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum 
 }
 
 const GlFunctions gles2_functions = {
-    [](GLenum mode) {
-        es.mode = mode;
-        es.vertices.clear();
+    .begin = [](GLenum mode) {
+        gles2.mode = mode;
+        gles2.vertices.clear();
     },
-    end,
-    vertex,
-    [](GLfloat s, GLfloat t) { es.tex_coord[0] = s, es.tex_coord[1] = t; },
-    [](GLfloat, GLfloat, GLfloat) {},
-    [](GLfloat r, GLfloat g, GLfloat b) {
-        es.colour[0] = r, es.colour[1] = g, es.colour[2] = b, es.colour[3] = 1.0f;
+    .end = end,
+    .vertex3f = vertex,
+    .tex_coord2f = [](GLfloat s, GLfloat t) { gles2.tex_coord[0] = s, gles2.tex_coord[1] = t; },
+    .normal3f = [](GLfloat, GLfloat, GLfloat) {},
+    .color3f = [](GLfloat r, GLfloat g, GLfloat b) {
+        gles2.colour[0] = r, gles2.colour[1] = g, gles2.colour[2] = b, gles2.colour[3] = 1.0f;
     },
-    [](GLenum mode) { es.projection_mode = mode == PROJECTION; },
-    []() { top() = identity; },
-    []() {
+    .matrix_mode = [](GLenum mode) { gles2.projection_mode = mode == PROJECTION; },
+    .load_identity = []() { top() = identity; },
+    .push_matrix = []() {
         if (stack().size() >= depth_limit()) return;
         Matrix copy = top();
         stack().push_back(copy);
     },
-    []() {
+    .pop_matrix = []() {
         if (stack().size() > 1) stack().pop_back();
     },
-    translate,
-    rotate,
-    scale,
-    ortho,
-    perspective,
-    [](GLint x, GLint y, GLsizei w, GLsizei h) { glViewport(x, y, w, h); },
-    [](GLenum cap) { set_capability(cap, true); },
-    [](GLenum cap) { set_capability(cap, false); },
-    [](GLenum s, GLenum d) { glBlendFunc(s, d); },
-    [](GLenum func) { glDepthFunc(func); },
+    .translatef = translate,
+    .rotatef = rotate,
+    .scalef = scale,
+    .ortho = ortho,
+    .perspective = perspective,
+    .viewport = [](GLint x, GLint y, GLsizei w, GLsizei h) { glViewport(x, y, w, h); },
+    .enable = [](GLenum cap) { set_capability(cap, true); },
+    .disable = [](GLenum cap) { set_capability(cap, false); },
+    .blend_func = [](GLenum s, GLenum d) { glBlendFunc(s, d); },
+    .depth_func = [](GLenum func) { glDepthFunc(func); },
     // GLES 2 always shades smoothly and interpolates with perspective.
-    [](GLenum) {},
-    [](GLenum target, GLenum mode) {
+    .shade_model = [](GLenum) {},
+    .hint = [](GLenum target, GLenum mode) {
         if (target != PERSPECTIVE_CORRECTION_HINT) glHint(target, mode);
     },
-    [](GLbitfield mask) { glClear(mask); },
-    [](GLclampf r, GLclampf g, GLclampf b, GLclampf a) { glClearColor(r, g, b, a); },
-    [](GLdouble depth) { glClearDepthf((GLfloat)depth); },
-    [](GLsizei n, GLuint* names) {
+    .clear = [](GLbitfield mask) { glClear(mask); },
+    .clear_color = [](GLclampf r, GLclampf g, GLclampf b, GLclampf a) { glClearColor(r, g, b, a); },
+    .clear_depth = [](GLdouble depth) { glClearDepthf((GLfloat)depth); },
+    .gen_textures = [](GLsizei n, GLuint* names) {
         glGenTextures(n, names);
         for (GLsizei i = 0; i < n; i++)
-            if (names[i] >= es.textures.size()) es.textures.resize(names[i] + 1);
+            if (names[i] >= gles2.textures.size()) gles2.textures.resize(names[i] + 1);
     },
-    [](GLenum target, GLuint name) {
-        es.bound = name;
+    .bind_texture = [](GLenum target, GLuint name) {
+        gles2.bound = name;
         glBindTexture(target, name);
     },
-    tex_parameteri,
-    tex_image_2d,
-    [](GLenum name, GLint value) { glPixelStorei(name, value); },
-    [](GLenum name, GLint* values) { glGetIntegerv(name, values); },
-    read_pixels,
+    .tex_parameteri = tex_parameteri,
+    .tex_image_2d = tex_image_2d,
+    .pixel_storei = [](GLenum name, GLint value) { glPixelStorei(name, value); },
+    .get_integerv = [](GLenum name, GLint* values) { glGetIntegerv(name, values); },
+    .read_pixels = read_pixels,
 };
 
 // ---- the shader -------------------------------------------------------------
@@ -367,43 +367,43 @@ static GLuint compile(GLenum kind, const char* source)
 
 bool gles2_renderer_start()
 {
-    if (es.ready) return true;
+    if (gles2.ready) return true;
     GLuint vertex_shader = compile(GL_VERTEX_SHADER, vertex_source);
     GLuint fragment_shader = compile(GL_FRAGMENT_SHADER, fragment_source);
     if (!vertex_shader || !fragment_shader) return false;
-    es.program = glCreateProgram();
-    glAttachShader(es.program, vertex_shader);
-    glAttachShader(es.program, fragment_shader);
-    glBindAttribLocation(es.program, POSITION, "position");
-    glBindAttribLocation(es.program, TEX_COORD, "tex_coord");
-    glBindAttribLocation(es.program, COLOUR, "colour");
-    glLinkProgram(es.program);
+    gles2.program = glCreateProgram();
+    glAttachShader(gles2.program, vertex_shader);
+    glAttachShader(gles2.program, fragment_shader);
+    glBindAttribLocation(gles2.program, POSITION, "position");
+    glBindAttribLocation(gles2.program, TEX_COORD, "tex_coord");
+    glBindAttribLocation(gles2.program, COLOUR, "colour");
+    glLinkProgram(gles2.program);
     glDeleteShader(vertex_shader);
     glDeleteShader(fragment_shader);
     GLint ok = GL_FALSE;
-    glGetProgramiv(es.program, GL_LINK_STATUS, &ok);
+    glGetProgramiv(gles2.program, GL_LINK_STATUS, &ok);
     if (!ok) {
         say("the GLES 2 renderer's shader does not link");
         return false;
     }
-    es.mvp = glGetUniformLocation(es.program, "mvp_rows");
-    es.textured = glGetUniformLocation(es.program, "textured");
-    glUseProgram(es.program);
-    glUniform1i(glGetUniformLocation(es.program, "picture"), 0);
-    glGenBuffers(1, &es.buffer);
+    gles2.mvp = glGetUniformLocation(gles2.program, "mvp_rows");
+    gles2.textured = glGetUniformLocation(gles2.program, "textured");
+    glUseProgram(gles2.program);
+    glUniform1i(glGetUniformLocation(gles2.program, "picture"), 0);
+    glGenBuffers(1, &gles2.buffer);
     for (GLuint attribute = POSITION; attribute <= COLOUR; attribute++) glEnableVertexAttribArray(attribute);
-    es.ready = true;
+    gles2.ready = true;
     return true;
 }
 
 void gles2_renderer_forget()
 {
     // Its objects went with the context; a new one starts from GL's defaults.
-    es.ready = false;
-    es.modelview.assign(1, identity);
-    es.projection.assign(1, identity);
-    es.projection_mode = false;
-    es.texturing = false;
-    es.bound = 0;
-    es.textures.clear();
+    gles2.ready = false;
+    gles2.modelview.assign(1, identity);
+    gles2.projection.assign(1, identity);
+    gles2.projection_mode = false;
+    gles2.texturing = false;
+    gles2.bound = 0;
+    gles2.textures.clear();
 }

@@ -1,8 +1,12 @@
 // platform.cpp: picks the backend and forwards every platform.h call to it;
 // also owns what both backends share: the renderer choice, the exit hooks and
-// platform_exit.
+// platform_exit, and what a backend does when its table leaves an entry empty
+// (no display-mode change, no cursor, the viewport fitted to the drawable,
+// message boxes as lines on stderr).
+// Depends on: backend.h, gl_dispatch.h, say.h.
 #include "backend.h"
 #include "gl_dispatch.h"
+#include "say.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +21,7 @@
 #endif
 
 static const PlatformBackendFunctions* backend = &OFFSCREEN_FUNCTIONS;
-static PlatformBackend backend_kind = PLATFORM_BACKEND_HEADLESS;
+static PlatformBackend backend_kind = PLATFORM_BACKEND_OFFSCREEN;
 
 #ifdef OARGALA_HAVE_GL11
 const GlFunctions* gl_functions = &gl11_functions;
@@ -33,9 +37,9 @@ static int exit_hook_count;
 bool platform_select(PlatformBackend kind, const char** why)
 {
     const PlatformBackendFunctions* chosen =
-        kind == PLATFORM_BACKEND_SDL ? &INTERACTIVE_FUNCTIONS : &OFFSCREEN_FUNCTIONS;
+        kind == PLATFORM_BACKEND_INTERACTIVE ? &INTERACTIVE_FUNCTIONS : &OFFSCREEN_FUNCTIONS;
     const char* reason = nullptr;
-    if (!chosen->select(&reason)) {
+    if (chosen->select && !chosen->select(&reason)) {
         if (why) *why = reason;
         return false;
     }
@@ -67,9 +71,18 @@ bool platform_use_renderer(PlatformRenderer kind, const char** why)
 
 PlatformRenderer platform_renderer() { return renderer_kind; }
 
-bool platform_change_display_mode(unsigned w, unsigned h, unsigned bits) { return backend->change_display_mode(w, h, bits); }
-void platform_restore_display_mode() { backend->restore_display_mode(); }
-void platform_show_cursor(bool show) { backend->show_cursor(show); }
+bool platform_change_display_mode(unsigned w, unsigned h, unsigned bits)
+{
+    return backend->change_display_mode && backend->change_display_mode(w, h, bits);
+}
+void platform_restore_display_mode()
+{
+    if (backend->restore_display_mode) backend->restore_display_mode();
+}
+void platform_show_cursor(bool show)
+{
+    if (backend->show_cursor) backend->show_cursor(show);
+}
 bool platform_create_window(const PlatformWindowDesc* desc) { return backend->create_window(desc); }
 bool platform_create_context() { return backend->create_context(); }
 bool platform_make_current(bool current)
@@ -80,7 +93,10 @@ bool platform_make_current(bool current)
 #endif
     return true;
 }
-void platform_show_window() { backend->show_window(); }
+void platform_show_window()
+{
+    if (backend->show_window) backend->show_window();
+}
 void platform_set_window_title(const char* title) { backend->set_window_title(title); }
 void platform_swap_buffers() { backend->swap_buffers(); }
 void platform_destroy_context()
@@ -93,26 +109,21 @@ void platform_destroy_context()
 void platform_destroy_window() { backend->destroy_window(); }
 bool platform_set_vsync(bool wait) { return backend->set_vsync(wait); }
 void platform_drawable_size(int* w, int* h) { backend->drawable_size(w, h); }
-void platform_viewport(unsigned width, unsigned height, int* x, int* y, int* w, int* h) { backend->viewport(width, height, x, y, w, h); }
 bool platform_poll_event(PlatformEvent* event) { return backend->poll_event(event); }
-void platform_message_box(const char* caption, const char* text, PlatformMessageIcon icon) { backend->message_box(caption, text, icon); }
 uint32_t platform_milliseconds() { return backend->milliseconds(); }
 int64_t platform_counter() { return backend->counter(); }
 int64_t platform_counter_frequency() { return backend->counter_frequency(); }
 
-void platform_run_loop(bool (*step)(), void (*done)())
+void platform_message_box(const char* caption, const char* text, PlatformMessageIcon icon)
 {
-    if (backend->run_loop) {
-        backend->run_loop(step, done);
-        return;
-    }
-    while (step()) {
-    }
-    done();
+    if (backend->message_box) backend->message_box(caption, text, icon);
+    else say_box(caption, text);
 }
 
-void platform_fit_viewport(unsigned width, unsigned height, unsigned surface_w, unsigned surface_h,
-                           int* x, int* y, int* w, int* h)
+// Scales a width x height picture to fit a surface_w x surface_h drawable and
+// centres it.
+static void fit_viewport(unsigned width, unsigned height, unsigned surface_w, unsigned surface_h, int* x, int* y,
+                         int* w, int* h)
 {
     // Integer math: the picture is as large as fits, then centred.
     unsigned long long fit_w = surface_w, fit_h = surface_h;
@@ -126,6 +137,33 @@ void platform_fit_viewport(unsigned width, unsigned height, unsigned surface_w, 
     *y = (int)((surface_h - fit_h) / 2);
 }
 
+void platform_viewport(unsigned width, unsigned height, int* x, int* y, int* w, int* h)
+{
+    if (backend->viewport) {
+        backend->viewport(width, height, x, y, w, h);
+        return;
+    }
+    // No drawable yet: the picture's own size.
+    int drawable_w = 0, drawable_h = 0;
+    backend->drawable_size(&drawable_w, &drawable_h);
+    if (drawable_w <= 0 || drawable_h <= 0) {
+        drawable_w = (int)width;
+        drawable_h = (int)height;
+    }
+    fit_viewport(width, height, (unsigned)drawable_w, (unsigned)drawable_h, x, y, w, h);
+}
+
+void platform_run_loop(bool (*step)(), void (*done)())
+{
+    if (backend->run_loop) {
+        backend->run_loop(step, done);
+        return;
+    }
+    while (step()) {
+    }
+    done();
+}
+
 void platform_on_exit(void (*hook)(int code))
 {
     if (exit_hook_count < (int)(sizeof exit_hooks / sizeof exit_hooks[0]))
@@ -134,7 +172,7 @@ void platform_on_exit(void (*hook)(int code))
 
 void platform_exit(int code)
 {
-    backend->restore_display_mode();
+    platform_restore_display_mode();
     for (int i = 0; i < exit_hook_count; i++) {
         void (*hook)(int) = exit_hooks[i];
         exit_hooks[i] = nullptr;   // a hook that ends up here again does not run twice

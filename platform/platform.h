@@ -1,5 +1,6 @@
 // platform.h: everything the program needs from the system, behind one small
-// interface. Two backends implement all of it:
+// interface. Two backends implement it, each only what it does (platform.cpp
+// does the rest the usual way):
 //   sdl.cpp       interactive: SDL2 window, GLX/EGL context, real display-mode
 //                 change, modal message boxes, real clocks.
 //   headless.cpp  offscreen: EGL on Mesa (surfaceless platform, pbuffer), no X
@@ -10,20 +11,23 @@
 // of the program draws through platform/gl.h (GL 1.1 names) once a context is
 // current, with the renderer chosen here.
 // There is one window and one context per process, so the backends keep their
-// state in statics.
+// state in statics. What only the offscreen backend offers is in headless.h.
+// Depends on the C++ library only.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+// The two roles a backend plays; which backend plays each is this layer's
+// business (in a browser the page plays both).
 enum PlatformBackend {
-    PLATFORM_BACKEND_SDL,
-    PLATFORM_BACKEND_HEADLESS,
+    PLATFORM_BACKEND_INTERACTIVE,   // a window someone looks at
+    PLATFORM_BACKEND_OFFSCREEN,     // no window: captures, tools, tests
 };
 
 // Chooses the backend. Call once, before anything else here. Returns false
 // when the backend cannot run on this machine, with a one-line reason in *why
-// (for SDL: no real display to show the window on).
+// (interactive: no real display to show the window on).
 bool platform_select(PlatformBackend backend, const char** why);
 PlatformBackend platform_backend();
 
@@ -162,24 +166,3 @@ void platform_on_exit(void (*hook)(int code));
 // Puts the display back, runs the exit hooks, flushes stdio and ends the
 // process with code.
 [[noreturn]] void platform_exit(int code);
-
-// ---- headless extras (no effect with the SDL backend) -----------------------
-// Size of the offscreen surface; default: the window's size. Call before
-// platform_create_window.
-void platform_headless_set_surface_size(unsigned width, unsigned height);
-// Virtual clocks: they read 0 until the first frame; frame n (n = 1, 2, ...) is
-// drawn with the millisecond clock at floor(n * 1000 * den / num) and the
-// counter at n * den ticks of a num-per-second counter, so every frame interval
-// is exactly den/num seconds.
-void platform_headless_use_frame_clock(uint32_t fps_num, uint32_t fps_den);
-// Virtual clocks set by hand (tests): the values hold until set again.
-void platform_headless_set_clocks(uint32_t milliseconds, int64_t counter, int64_t frequency);
-// The frame counter of the frame clock: frames started so far.
-uint64_t platform_headless_frame_number();
-// Queues an event for platform_poll_event (tests).
-void platform_headless_push_event(PlatformEvent event);
-// Called by platform_swap_buffers with the context current, before the swap:
-// the moment a finished frame can be read back.
-void platform_headless_on_present(void (*hook)(void));
-// The title last set on the window (tests).
-const char* platform_headless_window_title();

@@ -28,6 +28,13 @@ void say_v(FILE* stream, const char* format, va_list args)
     fflush(stream);
 }
 
+void say_box(const char* caption, const char* text)
+{
+    std::string line = std::string(caption ? caption : "") + ": " + (text ? text : "") + "\n";
+    fputs(line.c_str(), stderr);
+    fflush(stderr);
+}
+
 void say(const char* format, ...)
 {
     va_list args;

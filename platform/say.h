@@ -3,6 +3,7 @@
 // whole and flushed at once, so that lines from several threads never mix and
 // nothing is lost when the process is ended by a signal right after. In a
 // browser, standard error is the page's console. Depends on the C library.
+// A message box's words where no box is shown: "CAPTION: TEXT" (no prefix).
 // The loader's own log lines ((tolm), (png) ...) go through loader_log in
 // imageloader/image_loader.h, beside this, with their own format.
 #pragma once
@@ -22,3 +23,6 @@ void say(const char* format, ...) SAY_PRINTF(1, 2);
 // for, such as a screenshot's name).
 void say_to(FILE* stream, const char* format, ...) SAY_PRINTF(2, 3);
 void say_v(FILE* stream, const char* format, va_list args);
+// A message box's words as one line "CAPTION: TEXT" on standard error, for
+// where no box can be shown (null strings as empty).
+void say_box(const char* caption, const char* text);

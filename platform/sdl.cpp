@@ -34,7 +34,7 @@
 #else
 #include "x11_display_mode.h"
 #endif
-#include "platform/say.h"
+#include "say.h"
 
 #include <SDL.h>
 
@@ -232,17 +232,6 @@ static void sdl_drawable_size(int* w, int* h)
     if (sdl.window) SDL_GL_GetDrawableSize(sdl.window, w, h);
 }
 
-static void sdl_viewport(unsigned width, unsigned height, int* x, int* y, int* w, int* h)
-{
-    int drawable_w = 0, drawable_h = 0;
-    sdl_drawable_size(&drawable_w, &drawable_h);
-    if (drawable_w <= 0 || drawable_h <= 0) {
-        drawable_w = (int)width;
-        drawable_h = (int)height;
-    }
-    platform_fit_viewport(width, height, (unsigned)drawable_w, (unsigned)drawable_h, x, y, w, h);
-}
-
 static bool sdl_poll_event(PlatformEvent* event)
 {
     SDL_Event e;
@@ -266,33 +255,28 @@ static void sdl_message_box(const char* caption, const char* text, PlatformMessa
     if (on_top) SDL_SetWindowAlwaysOnTop(sdl.window, SDL_TRUE);
     if (shown != 0) {
         // No box could be shown: the message must still reach someone.
-        fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
-        fflush(stderr);
+        say_box(caption, text);
     }
 }
 
-
 const PlatformBackendFunctions platform_sdl_functions = {
-    sdl_select,
-    sdl_change_display_mode,
-    sdl_restore_display_mode,
-    sdl_show_cursor,
-    sdl_create_window,
-    sdl_create_context,
-    sdl_make_current,
-    sdl_show_window,
-    sdl_set_window_title,
-    sdl_swap_buffers,
-    sdl_destroy_context,
-    sdl_destroy_window,
-    sdl_viewport,
-    sdl_poll_event,
-    sdl_message_box,
-    system_milliseconds,
-    system_counter,
-    system_counter_frequency,
-    sdl_set_vsync,
-    sdl_drawable_size,
-    nullptr,   // the plain loop
-    nullptr,   // exit()
+    .select = sdl_select,
+    .change_display_mode = sdl_change_display_mode,
+    .restore_display_mode = sdl_restore_display_mode,
+    .show_cursor = sdl_show_cursor,
+    .create_window = sdl_create_window,
+    .create_context = sdl_create_context,
+    .make_current = sdl_make_current,
+    .show_window = sdl_show_window,
+    .set_window_title = sdl_set_window_title,
+    .swap_buffers = sdl_swap_buffers,
+    .destroy_context = sdl_destroy_context,
+    .destroy_window = sdl_destroy_window,
+    .poll_event = sdl_poll_event,
+    .message_box = sdl_message_box,
+    .milliseconds = system_milliseconds,
+    .counter = system_counter,
+    .counter_frequency = system_counter_frequency,
+    .set_vsync = sdl_set_vsync,
+    .drawable_size = sdl_drawable_size,
 };

@@ -13,6 +13,7 @@
 // then drawn at the same show time as the capture's frame n.
 // Depends on Emscripten (emscripten.h, html5.h) and the page's JavaScript.
 #include "backend.h"
+#include "say.h"
 
 #include <GLES2/gl2.h>
 #include <emscripten.h>
@@ -104,12 +105,6 @@ static EM_BOOL on_double_click(int, const EmscriptenMouseEvent*, void*)
 }
 
 // ---- window and context -----------------------------------------------------
-static bool web_select(const char**) { return true; }
-// The page is the window: there is no display mode to change.
-static bool web_change_display_mode(unsigned, unsigned, unsigned) { return false; }
-static void web_restore_display_mode() {}
-static void web_show_cursor(bool) {}
-
 // The canvas's backing store follows its size on the page, in device pixels.
 static void fit_canvas()
 {
@@ -158,7 +153,6 @@ static bool web_make_current(bool current)
     return emscripten_webgl_make_context_current(current ? web.context : 0) == EMSCRIPTEN_RESULT_SUCCESS;
 }
 
-static void web_show_window() {}
 static void web_set_window_title(const char* title) { web_set_title(title ? title : ""); }
 
 static void web_swap_buffers()
@@ -189,11 +183,6 @@ static void web_destroy_context()
 
 static void web_destroy_window() { web.window = false; }
 
-static void web_viewport(unsigned width, unsigned height, int* x, int* y, int* w, int* h)
-{
-    platform_fit_viewport(width, height, (unsigned)web.drawable_w, (unsigned)web.drawable_h, x, y, w, h);
-}
-
 // The browser paces animation frames to the display; nothing else to choose.
 static bool web_set_vsync(bool) { return true; }
 
@@ -219,7 +208,7 @@ static void web_message_box(const char* caption, const char* text, PlatformMessa
 {
     // A line on the console as on a terminal, and a note on the page: a
     // modal alert() would stop the show's frames while it is open.
-    fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+    say_box(caption, text);
     web_note(caption ? caption : "", text ? text : "");
 }
 
@@ -282,27 +271,23 @@ static void web_leave(int code)
 std::string platform_executable_dir() { return std::string(); }
 void platform_prepare_heap_for_pictures() {}
 
+// The page is the window: no display mode to change, no cursor to hide,
+// nothing to show; the viewport fits the canvas.
 const PlatformBackendFunctions platform_web_functions = {
-    web_select,
-    web_change_display_mode,
-    web_restore_display_mode,
-    web_show_cursor,
-    web_create_window,
-    web_create_context,
-    web_make_current,
-    web_show_window,
-    web_set_window_title,
-    web_swap_buffers,
-    web_destroy_context,
-    web_destroy_window,
-    web_viewport,
-    web_poll_event,
-    web_message_box,
-    web_milliseconds,
-    web_counter,
-    web_counter_frequency,
-    web_set_vsync,
-    web_drawable_size,
-    web_run_loop,
-    web_leave,
+    .create_window = web_create_window,
+    .create_context = web_create_context,
+    .make_current = web_make_current,
+    .set_window_title = web_set_window_title,
+    .swap_buffers = web_swap_buffers,
+    .destroy_context = web_destroy_context,
+    .destroy_window = web_destroy_window,
+    .poll_event = web_poll_event,
+    .message_box = web_message_box,
+    .milliseconds = web_milliseconds,
+    .counter = web_counter,
+    .counter_frequency = web_counter_frequency,
+    .set_vsync = web_set_vsync,
+    .drawable_size = web_drawable_size,
+    .run_loop = web_run_loop,
+    .leave = web_leave,
 };

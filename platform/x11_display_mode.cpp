@@ -33,7 +33,7 @@ static struct {
     XRRCrtcInfo* desktop = nullptr;   // the desktop's mode, position, rotation, outputs
     bool screen_resized = false;
     int screen_width = 0, screen_height = 0, screen_mm_width = 0, screen_mm_height = 0;
-} xm;
+} xrandr;
 
 // The signals after which the process would end with the desktop mode still
 // changed. SIGKILL and SIGSTOP cannot be caught.
@@ -164,12 +164,12 @@ bool x11_display_mode_change(unsigned width, unsigned height, unsigned bits)
 {
     int state = mode_state.load();
     if (state == MODE_CHANGED || state == MODE_RESTORING) return state == MODE_CHANGED;
-    if (xm.display) {
+    if (xrandr.display) {
         // A mode changed and put back before: start afresh.
-        XRRFreeCrtcInfo(xm.desktop);
-        XRRFreeScreenResources(xm.resources);
-        XCloseDisplay(xm.display);
-        xm.display = nullptr;
+        XRRFreeCrtcInfo(xrandr.desktop);
+        XRRFreeScreenResources(xrandr.resources);
+        XCloseDisplay(xrandr.display);
+        xrandr.display = nullptr;
     }
 
     Display* display = XOpenDisplay(nullptr);
@@ -223,16 +223,16 @@ bool x11_display_mode_change(unsigned width, unsigned height, unsigned bits)
     bool shrink = shown_w >= min_w && shown_h >= min_h && (shown_w < screen_w || shown_h < screen_h) &&
                   others_fit(display, resources, crtc, shown_w, shown_h);
 
-    xm.display = display;
-    xm.root = root;
-    xm.resources = resources;
-    xm.crtc = crtc;
-    xm.desktop = desktop;
-    xm.screen_width = screen_w;
-    xm.screen_height = screen_h;
-    xm.screen_mm_width = DisplayWidthMM(display, screen);
-    xm.screen_mm_height = DisplayHeightMM(display, screen);
-    xm.screen_resized = false;
+    xrandr.display = display;
+    xrandr.root = root;
+    xrandr.resources = resources;
+    xrandr.crtc = crtc;
+    xrandr.desktop = desktop;
+    xrandr.screen_width = screen_w;
+    xrandr.screen_height = screen_h;
+    xrandr.screen_mm_width = DisplayWidthMM(display, screen);
+    xrandr.screen_mm_height = DisplayHeightMM(display, screen);
+    xrandr.screen_resized = false;
 
     sigset_t old_mask;
     block_caught_signals(&old_mask);
@@ -247,14 +247,14 @@ bool x11_display_mode_change(unsigned width, unsigned height, unsigned bits)
     XSync(display, False);
     bool switched = status == RRSetConfigSuccess && !x_error_seen;
     if (switched && shrink) {
-        xm.screen_resized = true;
+        xrandr.screen_resized = true;
         x_error_seen = 0;
         // Keep the screen's dots per inch.
-        int mm_w = xm.screen_mm_width * shown_w / (screen_w ? screen_w : 1);
-        int mm_h = xm.screen_mm_height * shown_h / (screen_h ? screen_h : 1);
+        int mm_w = xrandr.screen_mm_width * shown_w / (screen_w ? screen_w : 1);
+        int mm_h = xrandr.screen_mm_height * shown_h / (screen_h ? screen_h : 1);
         XRRSetScreenSize(display, root, shown_w, shown_h, mm_w, mm_h);
         XSync(display, False);
-        if (x_error_seen) xm.screen_resized = false;
+        if (x_error_seen) xrandr.screen_resized = false;
     }
     if (switched) {
         // Believe the server, not the request: read back what the output shows.
@@ -264,8 +264,8 @@ bool x11_display_mode_change(unsigned width, unsigned height, unsigned bits)
         if (info) XRRFreeCrtcInfo(info);
         if (now) {
             // The restore goes out with the newest configuration time.
-            XRRScreenResources* before = xm.resources;
-            xm.resources = now;
+            XRRScreenResources* before = xrandr.resources;
+            xrandr.resources = now;
             XRRFreeScreenResources(before);
         }
     }
@@ -295,14 +295,14 @@ void x11_display_mode_restore()
     block_caught_signals(&old_mask);
     XErrorHandler previous_handler = XSetErrorHandler(note_x_error);
     // The screen grows back first, so that the desktop's mode fits on it.
-    if (xm.screen_resized)
-        XRRSetScreenSize(xm.display, xm.root, xm.screen_width, xm.screen_height, xm.screen_mm_width,
-                         xm.screen_mm_height);
-    XRRSetCrtcConfig(xm.display, xm.resources, xm.crtc, CurrentTime, xm.desktop->x, xm.desktop->y,
-                     xm.desktop->mode, xm.desktop->rotation, xm.desktop->outputs, xm.desktop->noutput);
-    XSync(xm.display, False);
+    if (xrandr.screen_resized)
+        XRRSetScreenSize(xrandr.display, xrandr.root, xrandr.screen_width, xrandr.screen_height, xrandr.screen_mm_width,
+                         xrandr.screen_mm_height);
+    XRRSetCrtcConfig(xrandr.display, xrandr.resources, xrandr.crtc, CurrentTime, xrandr.desktop->x, xrandr.desktop->y,
+                     xrandr.desktop->mode, xrandr.desktop->rotation, xrandr.desktop->outputs, xrandr.desktop->noutput);
+    XSync(xrandr.display, False);
     XSetErrorHandler(previous_handler);
-    xm.screen_resized = false;
+    xrandr.screen_resized = false;
     mode_state.store(MODE_RESTORED);
     pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
 }

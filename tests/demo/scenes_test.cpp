@@ -8,7 +8,7 @@
 #include "tests/sound/child_process.h"
 
 #include "demo/draw.h"
-#include "demo/show.h"
+#include "demo/show_internals.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -218,4 +218,17 @@ SCENE_TEST(CubeScene, BoxInGreyOverTheLogoTurning)
     f = frame_after(scene_cube, 2.0f);
     for (unsigned x : {20u, 60u, 150u, 230u, 260u}) expect_colour(f, x, 240, x % 240 == 20 ? logo : box, "at 180");
     for (unsigned y : {120u, 360u}) expect_colour(f, 150, y, logo, "above and below the box at 180 degrees");
+}
+
+SCENE_TEST(CubeScene, TurnsItsLeftSideTowardsTheViewer)
+{
+    // Seen from above the box turns anticlockwise: at 45 degrees its left end
+    // is the near one, larger in the perspective, and the box reaches further
+    // out on both sides (about 47 to 241 pixels across) than at 135 degrees,
+    // when the right end is near (about 91 to 225).
+    const Rgb logo = slot_colour(22), box = scaled(slot_colour(21), 0.7f);
+    Frame f = frame_after(scene_cube, 1.0f);
+    for (unsigned x : {60u, 233u}) expect_colour(f, x, 240, box, "at 45 degrees");
+    f = frame_after(scene_cube, 2.0f);
+    for (unsigned x : {60u, 233u}) expect_colour(f, x, 240, logo, "at 135 degrees");
 }

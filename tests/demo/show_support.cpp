@@ -2,7 +2,7 @@
 // show's tests. Depends on libpng and libjpeg (to write real files), OpenGL.
 #include "show_support.h"
 
-#include "demo/show.h"
+#include "demo/show_internals.h"
 
 #include <jpeglib.h>
 #include <png.h>

@@ -9,6 +9,7 @@
 
 #include "demo/demo.h"
 #include "framework/glwindow.h"
+#include "platform/headless.h"
 #include "platform/platform.h"
 #include "sound/sound.h"
 
@@ -55,7 +56,7 @@ TEST(WholeShow, EveryScenePlaysInOrderAndTheProcessEnds)
     ChildResult result = run_in_child([&] {
         if (chdir(dir.path.c_str()) != 0) _exit(98);
         const char* why = nullptr;
-        if (!platform_select(PLATFORM_BACKEND_HEADLESS, &why)) _exit(97);
+        if (!platform_select(PLATFORM_BACKEND_OFFSCREEN, &why)) _exit(97);
         platform_headless_use_frame_clock(10, 1);
         platform_headless_set_surface_size(160, 120);
         platform_headless_on_present([] { seen.push_back(probe()); });

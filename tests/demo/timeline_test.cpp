@@ -5,8 +5,9 @@
 #include "tests/sound/child_process.h"
 
 #include "demo/demo.h"
-#include "demo/show.h"
+#include "demo/show_internals.h"
 #include "framework/glwindow.h"
+#include "platform/headless.h"
 #include "platform/platform.h"
 
 #include <GL/gl.h>
@@ -69,7 +70,8 @@ TEST(Timeline, EachSideOfEveryThreshold)
                 {136001, CARD, 28},   {141000, CARD, 28},   {141001, CARD, 29},    {146000, CARD, 29},
                 {146001, CARD, 30},   {151000, CARD, 30},   {151001, CARD, 31},    {159000, CARD, 31},
             };
-            check_frame(71001, CARD, 13);   // first, in a fresh window: the frame's clear takes the depth buffer too
+            // First, in a fresh window: the frame's clear takes the depth buffer too.
+            check_frame(71001, CARD, 13);
             for (const auto& c : cases) check_frame(c.elapsed, c.shown, c.slot);
 
             // Blending is switched off just before the world scene on every

@@ -4,6 +4,7 @@
 // screenshot writer's names and its failures.
 #include "framework/glwindow.h"
 #include "framework/screenshot.h"
+#include "platform/headless.h"
 #include "platform/platform.h"
 #include "tests/sound/child_process.h"
 #include "tests/support/gl_test.h"
@@ -27,7 +28,7 @@ void (*hook)(int frame);           // called with 0 by the init callback, then w
 size_t run_window(int32_t full)
 {
     const char* why = nullptr;
-    EXPECT_TRUE(platform_select(PLATFORM_BACKEND_HEADLESS, &why));
+    EXPECT_TRUE(platform_select(PLATFORM_BACKEND_OFFSCREEN, &why));
     titles.clear();
     running = 1;
     GlWindow window(640, 480, 32, 16, full, "pelmatox - Oar Gala (BUY V1@GRA)", "");
@@ -48,7 +49,7 @@ void push(PlatformEventKind kind, unsigned key = 0) { platform_headless_push_eve
 TEST(FrameTimer, DeltaStaysWithinZeroAndOneAndTheRateIsTrue)
 {
     const char* why = nullptr;
-    ASSERT_TRUE(platform_select(PLATFORM_BACKEND_HEADLESS, &why));
+    ASSERT_TRUE(platform_select(PLATFORM_BACKEND_OFFSCREEN, &why));
     int64_t now = 987654321000;
     platform_headless_set_clocks(0, now, 1000000);
     GlWindow window(640, 480, 32, 16, 0, "timer", "");

@@ -73,7 +73,8 @@ TEST(Readers, EveryLayoutDecodesToThePicture)
         EXPECT_TRUE(c.log ? run.log == c.log : std::count(run.log.begin(), run.log.end(), '\n') == 1) << run.log;
         EXPECT_EQ(progress_calls, c.progress);
         EXPECT_EQ(loader.bits_per_pixel, c.picture ? c.picture->channels * 8 : 24);
-        EXPECT_EQ(loader.width, c.picture ? c.picture->width : 3);   // the height follows from the size compared
+        // (the height follows from the size compared)
+        EXPECT_EQ(loader.width, c.picture ? c.picture->width : 3);
         EXPECT_LE(c.picture ? max_difference(loader, bottom_up(*c.picture)) : 0, c.tolerance);
     }
 }
@@ -104,7 +105,8 @@ static void expect_refused(const char* name, const Bytes& file, const std::strin
 TEST(Readers, RefusalsSayWhy)
 {
     const Bytes bmp = bmp_file(pattern_picture(4, 4)), tga = tga_file(pattern_picture(4, 4));
-    const Bytes jpeg = jpeg_file(pattern_picture(32, 32)), png = data_file("pngsuite/png/basn6a08.png");   // RGBA
+    const Bytes jpeg = jpeg_file(pattern_picture(32, 32));
+    const Bytes png = data_file("pngsuite/png/basn6a08.png");   // RGBA
     const uint8_t sof0[] = {0xFF, 0xC0};   // the frame header: length, precision, height, width
     const size_t sof = (size_t)(std::search(jpeg.begin(), jpeg.end(), sof0, sof0 + 2) - jpeg.begin()) + 2;
     // Copies of file with n bytes at each offset set to a value, little-endian (big-endian when n < 0).
@@ -229,7 +231,8 @@ TEST(Readers, FilesCutAtManyLengths)
                 }
                 if (c.name == std::string("jpeg")) expect_black_below_cut(loader, full, run);
             } else {
-                EXPECT_EQ(max_difference(loader, full), 0);   // only fill bytes after the last pixel were missing
+                // Only fill bytes after the last pixel were missing.
+                EXPECT_EQ(max_difference(loader, full), 0);
             }
             expect_next_loads(loader);
         }
@@ -278,7 +281,8 @@ TEST(Suites, PngSuite)
         ASSERT_TRUE(loader.decoded) << run.errors;
         ASSERT_EQ(reference.size(), (size_t)loader.width * loader.height * 4);
         unsigned channels = loader.bits_per_pixel / 8u;
-        // 16-bit samples are cut to their high byte; the 8-bit references of those may round instead.
+        // 16-bit samples are cut to their high byte: exactly so against the
+        // 16-bit references, within one against the 8-bit ones, which may round.
         int worst = 0;
         for (uint32_t y = 0; y < loader.height; y++)
             for (uint32_t x = 0; x < loader.width; x++) {
@@ -287,7 +291,7 @@ TEST(Suites, PngSuite)
                 for (unsigned c = 0; c < 4; c++)
                     worst = std::max(worst, abs((c < channels ? px[c] : 255) - (reference_16 ? ref[c] >> 8 : ref[c])));
             }
-        EXPECT_LE(worst, sixteen ? 1 : 0);
+        EXPECT_LE(worst, sixteen && !reference_16 ? 1 : 0);
         valid++;
     }
     EXPECT_EQ(valid, 161);

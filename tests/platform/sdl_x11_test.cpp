@@ -25,7 +25,7 @@ static std::string screen_mode()
 static bool switch_to_show()
 {
     const char* why = "";
-    return platform_select(PLATFORM_BACKEND_SDL, &why) && platform_change_display_mode(640, 480, 32) &&
+    return platform_select(PLATFORM_BACKEND_INTERACTIVE, &why) && platform_change_display_mode(640, 480, 32) &&
            screen_mode() == "640x480 640x480";
 }
 

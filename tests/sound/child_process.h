@@ -1,5 +1,6 @@
-// child_process.h: runs a piece of a test in a fresh process, for code whose state is static
-// (the sound layer, the scenes) or that ends the process (the end of the show). Used by tests/sound and tests/demo.
+// child_process.h: runs a piece of a test in a fresh process, for code whose
+// state is static (the sound layer, the scenes) or that ends the process (the
+// end of the show). Used by tests/sound and tests/demo.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 // sound_test.cpp: the sound layer's error codes and what it plays, with real SDL2_mixer (SDL's dummy and
 // disk audio drivers stand in for a sound card), each case in a fresh process: the layer initialises once.
 #include "child_process.h"
+#include "platform/headless.h"
 #include "platform/platform.h"
 #include "sound/sound.h"
 
@@ -45,7 +46,7 @@ TEST(SoundLayer, RecordingBackendCodesAndThePlayItNotes)
     EXPECT_IN_CHILD([] {
         TempDir dir;
         const char* why = nullptr;
-        ASSERT_TRUE(platform_select(PLATFORM_BACKEND_HEADLESS, &why));
+        ASSERT_TRUE(platform_select(PLATFORM_BACKEND_OFFSCREEN, &why));
         platform_headless_set_clocks(12345, 0, 0);
         sound_select(SOUND_BACKEND_RECORDING);
         setenv("SDL_AUDIODRIVER", "no-such-driver", 1);   // the recording backend's dummy device overrides it
@@ -84,7 +85,8 @@ TEST(SoundLayer, MixerCodesAndTheToneHeardOnce)
         setenv("SDL_DISKAUDIOFILE", audio.c_str(), 1);
         setenv("SDL_DISKAUDIODELAY", "5", 1);
         EXPECT_EQ(sound_stream_play(SOUND_FREE_CHANNEL, expect_codes(dir)), 0);
-        // Nothing more is called: the music goes on by itself. Given up when the output stops growing for 10 s.
+        // Nothing more is called: the music goes on by itself. Given up when
+        // the output stops growing for 10 s.
         for (uintmax_t size = 0, last = 0, idle = 0; size < wanted && idle < 1000 && !HasFailure(); last = size) {
             usleep(10000);
             size = std::filesystem::exists(audio) ? std::filesystem::file_size(audio) : 0;

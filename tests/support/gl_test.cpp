@@ -2,6 +2,7 @@
 #include "gl_test.h"
 
 #include "framework/glwindow.h"
+#include "platform/headless.h"
 #include "platform/platform.h"
 
 #include <GL/gl.h>
@@ -11,7 +12,7 @@ static std::function<void()> pending_body;
 void run_in_window(const std::function<void()>& body, unsigned surface_w, unsigned surface_h)
 {
     const char* why = nullptr;
-    if (!platform_select(PLATFORM_BACKEND_HEADLESS, &why)) abort();
+    if (!platform_select(PLATFORM_BACKEND_OFFSCREEN, &why)) abort();
     platform_headless_set_surface_size(surface_w, surface_h);
     pending_body = body;
     running = 1;

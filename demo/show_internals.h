@@ -1,13 +1,52 @@
-// show.h: what the parts of the show share: the texture table, the start
-// time, the star field, the seven scenes and the timeline's table. demo.h is
-// the outside's view (the two callbacks and --check-data); this is the inside's,
+// show_internals.h: what the parts of the show share inside demo/: the
+// texture slots and table, the start time, the star field, the seven scenes
+// and the timeline's table. demo.h is what the rest of the program sees (the
+// two callbacks, --check-data, the data folder); this is the inside's view,
 // and the tests'.
 // Depends on OpenGL 1.1 (through the scenes) and sound/ (the error texts).
 #pragma once
 
 #include <cstdint>
 
-enum { TEXTURE_COUNT = 33 };
+// The texture slots, named after their pictures (texture_paths in
+// startup.cpp says what each shows).
+enum TextureSlot {
+    SLOT_DEDOZUVO512,          // first title card
+    SLOT_STAR,                 // star particles
+    SLOT_LOADING,              // loading screen
+    SLOT_LOADING2,             // loading screen, second half
+    SLOT_BAAT1,                // boat frames: SLOT_BAAT1 + 0 to 3
+    SLOT_BAAT2,
+    SLOT_BAAT3,
+    SLOT_BAAT4,
+    SLOT_IN_THE_YEAR,          // second title card
+    SLOT_DEDOZUVO_ATTACK,      // third title card
+    SLOT_WORLD,                // world backdrop
+    SLOT_HOPPER,               // jumping figure
+    SLOT_ANGREP,               // attack flicker
+    SLOT_CRISIS,               // still card
+    SLOT_MAGGYVER_TV,          // slideshow
+    SLOT_MAGGYVER_TV_2,
+    SLOT_VERDENSLEDERE,
+    SLOT_VERDENSLEDERE_2,
+    SLOT_LOMMEKNIV,            // knife flicker
+    SLOT_LOMMEKNIV_STIKKER,
+    SLOT_LOGO_L,               // still card
+    SLOT_CUBE,                 // box faces
+    SLOT_PELMA,                // box background
+    SLOT_MACGYVER_DEAD,        // still card
+    SLOT_SAVES,                // closing still cards
+    SLOT_SAVED,
+    SLOT_FENDRASK,
+    SLOT_FUGLEMAT,
+    SLOT_OPTIMIZE,
+    SLOT_TORVEK,
+    SLOT_FISK,
+    SLOT_QUOB,
+    SLOT_ANGREP2,              // attack flicker
+    TEXTURE_COUNT
+};
+static_assert(TEXTURE_COUNT == 33, "the show has 33 pictures");
 
 // Texture slot N holds the picture of texture_paths[N]; generated once at
 // start-up, whether or not the file loads. The paths start out under data/

@@ -1,7 +1,7 @@
-// tools.cpp: `oargala --decode PICTURE OUT.pam` and the PAM writer.
+// decode_command.cpp: `oargala --decode PICTURE OUT.pam` and the PAM writer.
 // Depends on image_loader.h and platform/ (headless backend, so that a
 // message box becomes a line on stderr).
-#include "tools.h"
+#include "decode_command.h"
 
 #include "image_loader.h"
 #include "platform/platform.h"
@@ -35,7 +35,7 @@ bool write_pam(const char* path, const uint8_t* bottom_up_pixels, uint32_t width
 int decode_command(const char* picture, const char* pam_output)
 {
     const char* why = "";
-    platform_select(PLATFORM_BACKEND_HEADLESS, &why);
+    platform_select(PLATFORM_BACKEND_OFFSCREEN, &why);
     ImageLoader loader;
     loader.read_image(picture, 0);
     fflush(stdout);

@@ -1,4 +1,4 @@
-// tools.h: the loader's command-line tool and the PAM writer it uses.
+// decode_command.h: the loader's command-line tool and the PAM writer it uses.
 // `oargala --decode PICTURE OUT.pam` runs format detection and the readers
 // on one picture (no window, no GL), prints the log lines the show would, and
 // writes the decoded picture as PAM. Depends on image_loader.h, platform/.
