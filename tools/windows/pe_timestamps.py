@@ -15,8 +15,8 @@ import sys
 
 def stamp_file(path, stamp):
     data = bytearray(open(path, 'rb').read())
-    pe = struct.unpack_from('<I', data, 0x3c)[0]
-    if data[pe:pe + 4] != b'PE\0\0':
+    pe = struct.unpack_from('<I', data, 0x3c)[0] if data[:2] == b'MZ' and len(data) >= 0x40 else 0
+    if not pe or data[pe:pe + 4] != b'PE\0\0':
         raise ValueError(f'{path}: not a PE file')
     coff = pe + 4
     sections_count, = struct.unpack_from('<H', data, coff + 2)

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# reproducible.sh [SOURCE]: builds the release of SOURCE's commit (default:
+# this checkout's) twice with tools/release.sh, in two fresh clones in
+# folders of different depth, one after the other under different umasks
+# (022, 077), and checks that the two dist/ are byte-identical: SHA256SUMS
+# the same and true of the files. Where an artefact differs, names the first
+# file inside that differs (and its listing's lines: times, permissions),
+# with diffoscope's report when it is installed. Then checks that the version
+# names the commit in the unpacked package's --version, the Windows README
+# and the page's credits. Slow (two whole releases, some minutes with the
+# libraries cached), so CI runs it apart from ./run-tests. Needs what
+# tools/release.sh needs, and unzip.
+set -euo pipefail
+SOURCE=$(cd "${1:-$(dirname "$0")/../..}" && pwd)
+commit=$(git -C "$SOURCE" rev-parse HEAD)
+short=${commit:0:7}
+TMP=$(mktemp -d /tmp/oargala-release.XXXXXX)
+trap 'rm -rf "$TMP"' EXIT
+FAILED=0
+check() { if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; FAILED=$((FAILED + 1)); fi; }
+
+# release FOLDER UMASK: a clone of the commit in FOLDER, released there.
+release() {
+  local start=$SECONDS
+  if ! (umask "$2" && git clone -q --no-checkout "$SOURCE" "$1" && git -C "$1" checkout -q "$commit" &&
+        bash "$1/tools/release.sh") >"$1.log" 2>&1; then
+    tail -n 30 "$1.log"
+    echo "FAIL: tools/release.sh in $1 (umask $2)"
+    exit 1
+  fi
+  echo "ok: released in $1 (umask $2) in $((SECONDS - start)) s"
+}
+first=$TMP/one second=$TMP/two/a/longer/path
+mkdir -p "$(dirname "$second")"
+release "$first" 022
+release "$second" 077
+
+sums_true() { (cd "$1/dist" && sha256sum --quiet -c SHA256SUMS); }
+check "SHA256SUMS true of the first release's files" sums_true "$first"
+check "SHA256SUMS true of the second release's files" sums_true "$second"
+
+# unpack FILE DIR: the files inside an artefact; listing FILE: its entries
+# with their times, owners and permissions.
+unpack() {
+  case $1 in
+    *.deb) dpkg-deb -R "$1" "$2" ;;
+    *.zip) unzip -q "$1" -d "$2" ;;
+  esac
+}
+listing() {
+  case $1 in
+    *.deb) dpkg-deb -c "$1"; dpkg-deb -I "$1" ;;
+    *.zip) zipinfo -l "$1" ;;
+  esac
+}
+# same NAME: the artefact NAME of both releases is the same bytes; else the
+# first differing file inside and the listing's differing lines.
+same() {
+  local a=$first/dist/$1 b=$second/dist/$1 where
+  cmp -s "$a" "$b" && return 0
+  unpack "$a" "$TMP/unpacked-1/$1" && unpack "$b" "$TMP/unpacked-2/$1"
+  where=$(diff -rq "$TMP/unpacked-1/$1" "$TMP/unpacked-2/$1" | head -n 1)
+  echo "  $1 differs; first file inside: ${where:-none (the contents are the same)}"
+  diff <(listing "$a" | sed "s|$first||g") <(listing "$b" | sed "s|$second||g") | head -n 10 | sed 's/^/  /'
+  if command -v diffoscope >/dev/null; then diffoscope --text - "$a" "$b" | head -n 60 | sed 's/^/  /'; fi
+  return 1
+}
+check "the same SHA256SUMS" cmp "$first/dist/SHA256SUMS" "$second/dist/SHA256SUMS"
+for name in $(cd "$first/dist" && awk '{print $2}' SHA256SUMS); do
+  check "$name: byte-identical" same "$name"
+done
+
+# The version everyone sees names the commit.
+deb=$(ls "$first"/dist/oargala_*_amd64.deb)
+names_commit() { grep -qF "1.0.0 ($short)"; }
+package_version() { [ "$(dpkg-deb --field "$deb" Version)" = "1.0.0+git.$short" ]; }
+check "the package's version names the commit" package_version
+dpkg-deb -x "$deb" "$TMP/root"
+check "the packaged program's --version names the commit" names_commit < <("$TMP/root/usr/games/oargala" --version)
+check "the Windows README names the commit" names_commit < <(unzip -p "$first/dist/oargala-windows-x64.zip" oargala-windows-x64/README.txt)
+check "the page's credits name the commit" names_commit < <(unzip -p "$first/dist/oargala-web.zip" oargala-web/index.html)
+
+# A changed tree is refused before anything is built, and dist/ is kept.
+echo "// changed" >>"$first/app/main.cpp"
+dirty_refused() {
+  local out status=0
+  out=$(bash "$first/tools/release.sh" 2>&1) || status=$?
+  [ "$status" = 1 ] && [ "$out" = "release: the tree has uncommitted changes (a release is of a commit); commit them, or try with --allow-dirty" ] &&
+    (cd "$first/dist" && sha256sum --quiet -c SHA256SUMS) || { echo "  exit $status: $out"; return 1; }
+}
+check "a tree with changes is refused in one line, dist/ kept" dirty_refused
+
+[ "$FAILED" = 0 ]
