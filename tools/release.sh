@@ -42,7 +42,9 @@ flags=$(release_compile_flags "$root")
 cmake -S . -B build-deb -DOARGALA_DEBIAN_PACKAGE=ON -DOARGALA_TESTS=OFF -DOARGALA_BENCH=OFF -DOARGALA_SANITIZE=OFF \
   -DOARGALA_THREAD_SANITIZE=OFF -DOARGALA_FUZZ=OFF -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
   "${launcher[@]}" >/dev/null
-cmake --build build-deb -j"$(nproc)" --target package >build-deb/package.log 2>&1 ||
+# CPack gives the package's own members (control.tar.gz, data.tar.gz) the
+# umask's permissions: under 077 they would be rw------- in the .deb.
+(umask 022 && cmake --build build-deb -j"$(nproc)" --target package) >build-deb/package.log 2>&1 ||
   { tail -n 30 build-deb/package.log >&2; echo "release: the Debian package failed (build-deb/package.log)" >&2; exit 1; }
 mkdir -p dist
 rm -f dist/oargala_*.deb dist/SHA256SUMS

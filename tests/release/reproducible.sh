@@ -42,6 +42,7 @@ check "SHA256SUMS true of the second release's files" sums_true "$second"
 # unpack FILE DIR: the files inside an artefact; listing FILE: its entries
 # with their times, owners and permissions.
 unpack() {
+  mkdir -p "$2"
   case $1 in
     *.deb) dpkg-deb -R "$1" "$2" ;;
     *.zip) unzip -q "$1" -d "$2" ;;
