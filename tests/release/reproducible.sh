@@ -10,34 +10,13 @@
 # and the page's credits. Slow (two whole releases, some minutes with the
 # libraries cached), so CI runs it apart from ./run-tests. Needs what
 # tools/release.sh needs, and unzip.
+# reproducible.sh --compare DIST DIST: only the comparison, of two release
+# folders (a rebuild against a downloaded release, say).
 set -euo pipefail
-SOURCE=$(cd "${1:-$(dirname "$0")/../..}" && pwd)
-commit=$(git -C "$SOURCE" rev-parse HEAD)
-short=${commit:0:7}
 TMP=$(mktemp -d /tmp/oargala-release.XXXXXX)
 trap 'rm -rf "$TMP"' EXIT
 FAILED=0
 check() { if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; FAILED=$((FAILED + 1)); fi; }
-
-# release FOLDER UMASK: a clone of the commit in FOLDER, released there.
-release() {
-  local start=$SECONDS
-  if ! (umask "$2" && git clone -q --no-checkout "$SOURCE" "$1" && git -C "$1" checkout -q "$commit" &&
-        bash "$1/tools/release.sh") >"$1.log" 2>&1; then
-    tail -n 30 "$1.log"
-    echo "FAIL: tools/release.sh in $1 (umask $2)"
-    exit 1
-  fi
-  echo "ok: released in $1 (umask $2) in $((SECONDS - start)) s"
-}
-first=$TMP/one second=$TMP/two/a/longer/path
-mkdir -p "$(dirname "$second")"
-release "$first" 022
-release "$second" 077
-
-sums_true() { (cd "$1/dist" && sha256sum --quiet -c SHA256SUMS); }
-check "SHA256SUMS true of the first release's files" sums_true "$first"
-check "SHA256SUMS true of the second release's files" sums_true "$second"
 
 # unpack FILE DIR: the files inside an artefact; listing FILE: its entries
 # with their times, owners and permissions.
@@ -57,19 +36,54 @@ listing() {
 # same NAME: the artefact NAME of both releases is the same bytes; else the
 # first differing file inside and the listing's differing lines.
 same() {
-  local a=$first/dist/$1 b=$second/dist/$1 where
+  local a=$one/$1 b=$two/$1 where
   cmp -s "$a" "$b" && return 0
   unpack "$a" "$TMP/unpacked-1/$1" && unpack "$b" "$TMP/unpacked-2/$1"
-  where=$(diff -rq "$TMP/unpacked-1/$1" "$TMP/unpacked-2/$1" | head -n 1)
+  where=$(diff -rq "$TMP/unpacked-1/$1" "$TMP/unpacked-2/$1" | head -n 1 | sed "s|$TMP/unpacked-\([12]\)/$1/|(\1) |g")
   echo "  $1 differs; first file inside: ${where:-none (the contents are the same)}"
-  diff <(listing "$a" | sed "s|$first||g") <(listing "$b" | sed "s|$second||g") | head -n 10 | sed 's/^/  /'
+  diff <(listing "$a" | sed "s|$one||g") <(listing "$b" | sed "s|$two||g") | head -n 10 | sed 's/^/  /'
   if command -v diffoscope >/dev/null; then diffoscope --text - "$a" "$b" | head -n 60 | sed 's/^/  /'; fi
   return 1
 }
-check "the same SHA256SUMS" cmp "$first/dist/SHA256SUMS" "$second/dist/SHA256SUMS"
-for name in $(cd "$first/dist" && awk '{print $2}' SHA256SUMS); do
-  check "$name: byte-identical" same "$name"
-done
+# compare DIST DIST: SHA256SUMS true of each, the same, and every artefact.
+compare() {
+  local name
+  one=$1 two=$2
+  sums_true() { (cd "$1" && sha256sum --quiet -c SHA256SUMS); }
+  check "SHA256SUMS true of $one's files" sums_true "$one"
+  check "SHA256SUMS true of $two's files" sums_true "$two"
+  check "the same SHA256SUMS" cmp "$one/SHA256SUMS" "$two/SHA256SUMS"
+  for name in $(awk '{print $2}' "$one/SHA256SUMS"); do
+    check "$name: byte-identical" same "$name"
+  done
+}
+if [ "${1:-}" = --compare ]; then
+  compare "$(realpath "$2")" "$(realpath "$3")"
+  [ "$FAILED" = 0 ]
+  exit
+fi
+
+SOURCE=$(cd "${1:-$(dirname "$0")/../..}" && pwd)
+commit=$(git -C "$SOURCE" rev-parse HEAD)
+short=${commit:0:7}
+
+# release FOLDER UMASK: a clone of the commit in FOLDER, released there.
+release() {
+  local start=$SECONDS
+  if ! (umask "$2" && git clone -q --no-checkout "$SOURCE" "$1" && git -C "$1" checkout -q "$commit" &&
+        bash "$1/tools/release.sh") >"$1.log" 2>&1; then
+    tail -n 30 "$1.log"
+    echo "FAIL: tools/release.sh in $1 (umask $2)"
+    exit 1
+  fi
+  echo "ok: released in $1 (umask $2) in $((SECONDS - start)) s"
+}
+first=$TMP/one second=$TMP/two/a/longer/path
+mkdir -p "$(dirname "$second")"
+release "$first" 022
+release "$second" 077
+
+compare "$first/dist" "$second/dist"
 
 # The version everyone sees names the commit.
 deb=$(ls "$first"/dist/oargala_*_amd64.deb)
