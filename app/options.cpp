@@ -11,7 +11,9 @@
 #include <cstring>
 #include <sys/stat.h>
 
-const char* const version_text = "oargala 1.0.0\n";
+#include "oargala_version.h"   // made by packaging/version.cmake in the build folder
+
+const char* const version_text = "oargala " OARGALA_VERSION "\n";
 
 const char* const usage_text =
     "Usage: oargala [--windowed] [--size WxH] [--vsync] [--data DIR]\n"

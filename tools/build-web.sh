@@ -7,10 +7,15 @@
 # /var/cache/oargala named by their versions, the compiler and the recipe,
 # outside any checkout so every clone on this machine reuses them. The
 # program itself is built in build-web/.
+# The zip is the same bytes on every build of a commit (tools/reproducible.sh):
+# times from SOURCE_DATE_EPOCH, files in name order with fixed permissions,
+# no build path, and the data package's id made from its contents.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 bash tools/install-deps.sh web
+source tools/reproducible.sh
+release_epoch "$root"
 # Debian's emcc finds its JavaScript helpers (acorn) only here when another
 # Node.js than Debian's comes first on the path.
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
@@ -31,25 +36,39 @@ fi
 echo "== building oargala.wasm"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+export CCACHE_BASEDIR=$root
+flags=$(release_compile_flags "$root")
 emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DOARGALA_TESTS=OFF -DOARGALA_WEB_DEPS="$deps" \
-  -DOARGALA_GL11=OFF -DOARGALA_GLES2=ON \
+  -DOARGALA_GL11=OFF -DOARGALA_GLES2=ON -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
   "${launcher[@]}" >/dev/null
 cmake --build build-web -j"$(nproc)" --target oargala
 
 stage=build-web/oargala-web
 rm -rf "$stage"
 mkdir -p "$stage/licences"
-cp build-web/oargala.js build-web/oargala.wasm tools/web/index.html "$stage/"
+cp build-web/oargala.js build-web/oargala.wasm "$stage/"
+# The credits name the version.
+version=$(cat build-web/version/version.txt)
+sed "s|<div id=\"credits\">|&Oar Gala $version. |" tools/web/index.html >"$stage/index.html"
+grep -qF "Oar Gala $version. " "$stage/index.html" || { echo "build-web: no credits in index.html to name the version in" >&2; exit 1; }
 cp packaging/icons/oargala-64.png "$stage/icon.png"
 # The show's files, in the page's file system as data/ below its working
-# folder, where the show looks first.
-python3 /usr/share/emscripten/tools/file_packager.py "$stage/oargala.data" --preload "data@/data" \
+# folder, where the show looks first. Named one by one in byte order: the
+# packager would take a folder in the file system's own order. Its random
+# package id (only for its unused IndexedDB cache) is made from the data.
+files=()
+while IFS= read -r file; do files+=("$file@/$file"); done < <(find data -type f | LC_ALL=C sort)
+python3 /usr/share/emscripten/tools/file_packager.py "$stage/oargala.data" --preload "${files[@]}" \
   --js-output="$stage/data.js" >build-web/file_packager.log 2>&1 || { cat build-web/file_packager.log >&2; exit 1; }
+id=$(sha256sum "$stage/oargala.data" | sed 's/^\(.\{8\}\)\(.\{4\}\)\(.\{4\}\)\(.\{4\}\)\(.\{12\}\).*/\1-\2-\3-\4-\5/')
+sed -i -E "s/\"package_uuid\": *\"[0-9a-f-]{36}\"/\"package_uuid\": \"$id\"/" "$stage/data.js"
+grep -qF "\"package_uuid\": \"$id\"" "$stage/data.js" || { echo "build-web: no package id in data.js to replace" >&2; exit 1; }
 cp LICENSE "$stage/licences/oargala.txt"
 cp "$deps"/licences/* "$stage/licences/"
 
+normalise_tree "$stage"
 rm -rf dist/oargala-web dist/oargala-web.zip
 mkdir -p dist
-cp -r "$stage" dist/oargala-web
-(cd dist && zip -qr oargala-web.zip oargala-web)
+cp -a "$stage" dist/oargala-web
+zip_tree "$root/dist/oargala-web.zip" build-web oargala-web
 echo "== dist/oargala-web/ and dist/oargala-web.zip ($(du -k dist/oargala-web.zip | cut -f1) KB)"

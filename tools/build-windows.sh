@@ -6,10 +6,15 @@
 # $OARGALA_WINDOWS_DEPS, by default a folder under /var/cache/oargala named by
 # their versions, outside any checkout so every clone on this machine reuses
 # them. The program itself is built in build-windows/.
+# The zip is the same bytes on every build of a commit (tools/reproducible.sh):
+# times from SOURCE_DATE_EPOCH (also in the PE headers: pe_timestamps.py),
+# files in name order with fixed permissions, no build path.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 bash tools/install-deps.sh windows
+source tools/reproducible.sh
+release_epoch "$root"
 host=x86_64-w64-mingw32
 
 # Changing a version, the compiler or the recipe makes a new folder.
@@ -28,9 +33,12 @@ fi
 echo "== building oargala.exe"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+export CCACHE_BASEDIR=$root
+flags=$(release_compile_flags "$root")
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE="$root/tools/windows/mingw-w64-x86_64.cmake" \
   -DOARGALA_WINDOWS_DEPS="$deps" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOARGALA_TESTS=OFF \
-  -DOARGALA_BENCH=OFF -DOARGALA_FUZZ=OFF -DOARGALA_SANITIZE=OFF -DOARGALA_THREAD_SANITIZE=OFF "${launcher[@]}" >/dev/null
+  -DOARGALA_BENCH=OFF -DOARGALA_FUZZ=OFF -DOARGALA_SANITIZE=OFF -DOARGALA_THREAD_SANITIZE=OFF \
+  -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" "${launcher[@]}" >/dev/null
 cmake --build build-windows -j"$(nproc)" --target oargala
 
 stage=build-windows/oargala-windows-x64
@@ -39,7 +47,10 @@ mkdir -p "$stage/licences"
 cp build-windows/oargala.exe "$stage/"
 $host-strip "$stage/oargala.exe"
 cp -r data "$stage/data"
-cp tools/windows/README.txt "$stage/README.txt"
+# The README names the version under its title.
+version=$(cat build-windows/version/version.txt)
+awk -v version="$version" '{ print } NR == 2 { print ""; print "Version " version } END { if (NR < 2) exit 1 }' \
+  tools/windows/README.txt >"$stage/README.txt"
 cp "$deps"/licences/* "$stage/licences/"
 cp LICENSE "$stage/licences/oargala.txt"
 
@@ -66,8 +77,9 @@ while [ ${#pending[@]} -gt 0 ]; do
   done
 done
 
+python3 tools/windows/pe_timestamps.py "$SOURCE_DATE_EPOCH" "$stage"/*.exe "$stage"/*.dll
+normalise_tree "$stage" '*.exe' '*.dll'
 mkdir -p dist
-rm -f dist/oargala-windows-x64.zip
-(cd build-windows && zip -qr9 "$root/dist/oargala-windows-x64.zip" oargala-windows-x64)
+zip_tree "$root/dist/oargala-windows-x64.zip" build-windows oargala-windows-x64
 echo "== dist/oargala-windows-x64.zip ($(du -k dist/oargala-windows-x64.zip | cut -f1) KiB):" \
   "$(cd "$stage" && ls -- *.exe *.dll | tr '\n' ' ')"

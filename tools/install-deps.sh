@@ -26,7 +26,7 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   xvfb xauth xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xfonts-base xdotool libx11-dev libxrandr-dev
   clang libclang-rt-14-dev
-  desktop-file-utils groff-base lintian
+  desktop-file-utils groff-base lintian unzip
 )
 
 case "${1:-}" in

@@ -10,7 +10,7 @@ TEST(Entry, HelpAndVersionGoToStandardOutput)
 {
     std::string dir = make_temp_dir(false);
     using Case = std::pair<const char*, const char*>;
-    for (auto [arg, text] : {Case{"--help", usage_text}, Case{"--version", "oargala 1.0.0\n"}}) {
+    for (auto [arg, text] : {Case{"--help", usage_text}, Case{"--version", version_text}}) {
         RunResult r = run_oargala({{arg}, dir});
         EXPECT_TRUE(r.exited(0)) << arg;
         EXPECT_EQ(r.out, text);
