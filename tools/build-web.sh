@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # build-web.sh: builds the show for web browsers with Debian's Emscripten and
 # writes dist/oargala-web/ (index.html, oargala.js, oargala.wasm, the data
-# package data.js + oargala.data, the licence texts) and dist/oargala-web.zip.
+# package oargala.data and its description data.json (tools/web/pack.py),
+# the licence texts) and dist/oargala-web.zip.
 # The picture libraries are built from Debian 12's source packages once
 # (tools/web/deps.sh) into $OARGALA_WEB_DEPS, by default a folder under
 # /var/cache/oargala named by their versions, the compiler and the recipe,
@@ -41,10 +42,9 @@ rm -rf "$stage"
 mkdir -p "$stage/licences"
 cp build-web/oargala.js build-web/oargala.wasm tools/web/index.html "$stage/"
 cp packaging/icons/oargala-64.png "$stage/icon.png"
-# The show's files, in the page's file system as data/ below its working
-# folder, where the show looks first.
-python3 /usr/share/emscripten/tools/file_packager.py "$stage/oargala.data" --preload "data@/data" \
-  --js-output="$stage/data.js" >build-web/file_packager.log 2>&1 || { cat build-web/file_packager.log >&2; exit 1; }
+# The show's files, described in data.json and put by the page into its
+# file system as data/ below the working folder, where the show looks first.
+python3 tools/web/pack.py "$stage" data --code "$stage/oargala.js" "$stage/oargala.wasm"
 cp LICENSE "$stage/licences/oargala.txt"
 cp "$deps"/licences/* "$stage/licences/"
 
