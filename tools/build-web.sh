@@ -35,7 +35,7 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DC
 emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DOARGALA_TESTS=OFF -DOARGALA_WEB_DEPS="$deps" \
   -DOARGALA_GL11=OFF -DOARGALA_GLES2=ON \
   "${launcher[@]}" >/dev/null
-cmake --build build-web -j"$(nproc)" --target oargala
+cmake --build build-web -j"${JOBS:-$(nproc)}" --target oargala
 
 stage=build-web/oargala-web
 rm -rf "$stage"
