@@ -286,6 +286,9 @@ static void web_run_loop(bool (*step)(), void (*done)())
 {
     web.step = step;
     web.done = done;
+    // The first frame at once, with the music the show has just started,
+    // not an animation frame later.
+    animation_frame();
     // Never returns: main's stack unwinds and the browser calls back.
     emscripten_set_main_loop(animation_frame, 0, 1);
 }
