@@ -51,10 +51,8 @@ const types = { html: 'text/html', js: 'text/javascript', wasm: 'application/was
 
 const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'oargala-web-'));
 let failures = 0;
-const began = Date.now();
 function expect(what, ok, detail) {
   console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}${ok || !detail ? '' : ': ' + detail}`);
-  if (process.env.WEB_TIMES) console.log(((Date.now() - began) / 1000).toFixed(1));
   if (!ok) failures++;
 }
 
@@ -194,7 +192,6 @@ async function musicStart(page) {
 }
 
 async function main() {
-  if (process.env.WEB_TIMES) console.log("start", ((Date.now() - began) / 1000).toFixed(1));
   // The served folder: the page's files, a data package with one broken
   // picture below it, a script posing as data on another origin.
   const page = path.join(tmp, 'page');
