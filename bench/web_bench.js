@@ -145,7 +145,7 @@ async function measure(base) {
 async function main() {
   const sizes = {};
   let total = 0, totalGzip = 0;
-  for (const name of ['index.html', 'oargala.js', 'oargala.wasm', 'data.json', 'oargala.data', 'icon.png']) {
+  for (const name of ['index.html', 'oargala.js', 'oargala.wasm', 'data.json', 'oargala.data', 'icon.png', 'poster.png']) {
     const bytes = fs.readFileSync(path.join(pageDir, name));
     sizes[name] = [bytes.length, zlib.gzipSync(bytes, { level: 9 }).length];
     total += bytes.length;

@@ -2,7 +2,7 @@
 # build-web.sh: builds the show for web browsers with Debian's Emscripten and
 # writes dist/oargala-web/ (index.html, oargala.js, oargala.wasm, the data
 # package oargala.data and its description data.json (tools/web/pack.py),
-# the licence texts) and dist/oargala-web.zip.
+# the title's backdrop poster.png, the licence texts) and dist/oargala-web.zip.
 # The picture libraries are built from Debian 12's source packages once
 # (tools/web/deps.sh) into $OARGALA_WEB_DEPS, by default a folder under
 # /var/cache/oargala named by their versions, the compiler and the recipe,
@@ -42,6 +42,8 @@ rm -rf "$stage"
 mkdir -p "$stage/licences"
 cp build-web/oargala.js build-web/oargala.wasm tools/web/index.html "$stage/"
 cp packaging/icons/oargala-64.png "$stage/icon.png"
+# The title's backdrop: the show's own landscape.
+cp data/world.png "$stage/poster.png"
 # The show's files, described in data.json and put by the page into its
 # file system as data/ below the working folder, where the show looks first.
 python3 tools/web/pack.py "$stage" data --code "$stage/oargala.js" "$stage/oargala.wasm"
