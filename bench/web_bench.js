@@ -128,7 +128,7 @@ async function slowLink(browser, base) {
 
 async function measure(base) {
   const browser = await puppeteer.launch({ executablePath: '/usr/bin/chromium', headless: true,
-    args: flags, userDataDir: fs.mkdtempSync(path.join(tmp, 'profile-')), protocolTimeout: 60000 });
+    args: flags, userDataDir: fs.mkdtempSync(path.join(tmp, 'profile-')), protocolTimeout: 600000 });
   try {
     await run(browser, base);   // unmeasured: the browser's own start-up and caches
     const results = [];
