@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # web.sh [RUNS]: builds the browser page (tools/build-web.sh) and measures it
 # in headless Chromium (bench/web_bench.js): its size, page load to Play,
-# Play to first frame, frame rate. Writes bench/web-results.md. About 5
-# minutes with 3 runs.
+# Play to first frame, frame rate, the music's first note and the one clock
+# under a throttled CPU, progress and first frame on a 1.5 Mbit/s link.
+# Writes bench/web-results.md. About 7 minutes with 3 runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/build-web.sh >/dev/null

@@ -5,7 +5,12 @@
 // first frame, and the show's frame rate at 640x480 over its first 20 s
 // with the browser's usual 60 Hz animation frames; and how fast it can draw:
 // the first 60 s of the show on the page's test frame clock (test-fps=60),
-// frames drawn back to back, many per animation frame.
+// frames drawn back to back, many per animation frame. Then the visitor's
+// figures: Play to the music's first note against the first frame; how far
+// the show's clock and the music are apart after 60 s with the page's CPU
+// throttled 4x (DevTools protocol); on a 1.5 Mbit/s link, load to the
+// progress on screen and the last byte to the first frame with Play pressed
+// at once.
 // Writes Markdown to standard output. Several runs; medians.
 // Usage: node web_bench.js PAGE_DIR [RUNS]
 // Depends on puppeteer-core (tests/web/package.json), python3, chromium.
@@ -79,14 +84,58 @@ async function drawRate(browser, base) {
   return (3600 - from) / ((end - begin) / 1000);
 }
 
+// The music's first note against the first frame, and after 60 s with the CPU
+// throttled 4x how far the show's clock is from the music's.
+async function oneClock(browser, base) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 640, height: 480 });
+  await page.goto(base + 'index.html', { timeout: 20000 });
+  await waitFor(page, 'document.body.dataset.readyAt', 20000);
+  await page.click('#play');
+  await waitFor(page, 'window.oargala && window.oargala.firstFrameAt && window.oargala.sounds && ' +
+    'window.oargala.sounds[0].source', 20000);
+  const note = await page.evaluate(() => window.oargala.sounds[0].startedAtPage - window.oargala.firstFrameAt +
+    window.oargala.sounds[0].offset * 1000);
+  const session = await page.createCDPSession();
+  await session.send('Emulation.setCPUThrottlingRate', { rate: 4 });
+  await new Promise((r) => setTimeout(r, 60000));
+  const apart = await page.evaluate(() => {
+    const c = window.oargala.clock;
+    return c.music === null || c.music === undefined ? NaN : c.last - c.music;
+  });
+  const frames = await page.evaluate(() => window.oargala.presented);
+  await session.send('Emulation.setCPUThrottlingRate', { rate: 1 });
+  await page.close();
+  return { note, apart, frames };
+}
+
+// At 1.5 Mbit/s: load to the progress on screen; Play at once; the last byte
+// to the first frame.
+async function slowLink(browser, base) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 640, height: 480 });
+  await page.emulateNetworkConditions({ download: 1.5e6 / 8, upload: 1.5e6 / 8, latency: 40 });
+  await page.goto(base + 'index.html', { timeout: 20000, waitUntil: 'domcontentloaded' });
+  await waitFor(page, 'Number(document.body.dataset.arrived) > 0 && ' +
+    'document.getElementById("progress").offsetParent !== null', 20000);
+  const progress = await page.evaluate(() => performance.now());
+  await page.click('#play');
+  await waitFor(page, 'window.oargala && window.oargala.firstFrameAt', 120000);
+  const first = await page.evaluate(() => window.oargala.firstFrameAt - Number(document.body.dataset.lastByteAt));
+  await page.close();
+  return { progress, first };
+}
+
 async function measure(base) {
   const browser = await puppeteer.launch({ executablePath: '/usr/bin/chromium', headless: true,
-    args: flags, userDataDir: fs.mkdtempSync(path.join(tmp, 'profile-')), protocolTimeout: 60000 });
+    args: flags, userDataDir: fs.mkdtempSync(path.join(tmp, 'profile-')), protocolTimeout: 600000 });
   try {
     await run(browser, base);   // unmeasured: the browser's own start-up and caches
     const results = [];
     for (let i = 0; i < runs; i++) results.push(await run(browser, base));
     for (const r of results) r.drawn = await drawRate(browser, base);
+    results.clock = await oneClock(browser, base);
+    results.slow = await slowLink(browser, base);
     return results;
   } finally {
     await browser.close();
@@ -96,7 +145,7 @@ async function measure(base) {
 async function main() {
   const sizes = {};
   let total = 0, totalGzip = 0;
-  for (const name of ['index.html', 'oargala.js', 'oargala.wasm', 'data.js', 'oargala.data', 'icon.png']) {
+  for (const name of ['index.html', 'oargala.js', 'oargala.wasm', 'data.json', 'oargala.data', 'icon.png', 'poster.png']) {
     const bytes = fs.readFileSync(path.join(pageDir, name));
     sizes[name] = [bytes.length, zlib.gzipSync(bytes, { level: 9 }).length];
     total += bytes.length;
@@ -135,6 +184,14 @@ async function main() {
   row('Frames drawn per second at 640x480, back to back, first 60 s of the show (median, min)',
     `${fps(median(paced.map((r) => r.drawn)))}, ${fps(Math.min(...paced.map((r) => r.drawn)))}`, '≥ 60 fps',
     median(paced.map((r) => r.drawn)) >= 60);
+  const { note, apart, frames } = paced.clock;
+  row('Play to the music\'s first note, against the first frame', ms(note), 'within one frame (17 ms)',
+    Math.abs(note) <= 1000 / 60);
+  row('Picture to sound after 60 s, CPU throttled 4x', `${ms(apart)} (${frames} frames in 60 s)`,
+    'at most one frame (17 ms)', Math.abs(apart) <= 1000 / 60);
+  row('1.5 Mbit/s: load to progress on screen', ms(paced.slow.progress), '≤ 1 s', paced.slow.progress <= 1000);
+  row('1.5 Mbit/s, Play at once: last byte to first frame', ms(paced.slow.first), '≤ 1 s',
+    paced.slow.first <= 1000);
   console.log(out.join('\n'));
 }
 

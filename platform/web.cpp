@@ -5,8 +5,10 @@
 // boxes become notes on the page that never stop the show; leaving ends the
 // module and the page says that the show ended (index.html).
 //
-// Clocks: emscripten_get_now (milliseconds, sub-millisecond precision) as a
-// microsecond counter, and a millisecond clock from the same. With the page's
+// Clocks: one clock in milliseconds (sub-millisecond precision), read as a
+// microsecond counter and as the millisecond clock. It is the page's own
+// clock, but while the music plays it follows the music (web_now): a starved
+// page then drops frames instead of drifting away from the sound. With the page's
 // test-fps=N parameter both are virtual, stepping one frame of 1/N s per
 // loop iteration like the headless backend's frame clock, and the page runs
 // as many steps per animation frame as it asks for (tests/web): frame n is
@@ -36,6 +38,25 @@ static struct {
 } web;
 
 // ---- the page ----------------------------------------------------------------
+// The show's one clock. The sound layer (sound/web_audio.cpp) sets
+// Module.musicClock while the music plays: the clock's reading the music has
+// reached. The page's clock carries on from the last such reading. It never
+// steps back: when the music lags, the picture waits for it.
+EM_JS(double, web_now, (), {
+    var clock = Module['clock'] = Module['clock'] || { offset: 0, last: 0 };
+    var page = performance.now();
+    var now = page + clock.offset;
+    var music = Module['musicClock'] ? Module['musicClock']() : null;
+    clock.music = music;   // for the tests
+    if (music !== null) {
+        clock.offset = music - page;
+        now = music;
+    }
+    if (now < clock.last) now = clock.last;
+    clock.last = now;
+    return now;
+});
+
 // The test parameter of the page's address; 0 when absent.
 EM_JS(int, web_test_fps, (), {
     var fps = Number(new URLSearchParams(location.search).get('test-fps'));
@@ -96,6 +117,13 @@ static EM_BOOL on_key(int type, const EmscriptenKeyboardEvent* key, void*)
         return EM_TRUE;
     }
     return EM_FALSE;
+}
+
+// The page's touch controls end the show as Escape does (index.html).
+extern "C" EMSCRIPTEN_KEEPALIVE void web_end_show()
+{
+    web.events.push_back({PLATFORM_EVENT_KEY_DOWN, PLATFORM_KEY_ESCAPE});
+    web.events.push_back({PLATFORM_EVENT_KEY_UP, PLATFORM_KEY_ESCAPE});
 }
 
 static EM_BOOL on_double_click(int, const EmscriptenMouseEvent*, void*)
@@ -216,13 +244,13 @@ static void web_message_box(const char* caption, const char* text, PlatformMessa
 static uint32_t web_milliseconds()
 {
     if (web.test_fps) return (uint32_t)(web.frame * 1000u / web.test_fps);
-    return (uint32_t)(uint64_t)emscripten_get_now();
+    return (uint32_t)(uint64_t)web_now();
 }
 
 static int64_t web_counter()
 {
     if (web.test_fps) return (int64_t)web.frame;
-    return (int64_t)(emscripten_get_now() * 1000.0);
+    return (int64_t)(web_now() * 1000.0);
 }
 
 static int64_t web_counter_frequency() { return web.test_fps ? (int64_t)web.test_fps : 1000000; }
@@ -247,6 +275,9 @@ static void web_run_loop(bool (*step)(), void (*done)())
 {
     web.step = step;
     web.done = done;
+    // The first frame at once, with the music the show has just started,
+    // not an animation frame later.
+    animation_frame();
     // Never returns: main's stack unwinds and the browser calls back.
     emscripten_set_main_loop(animation_frame, 0, 1);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # build-web.sh: builds the show for web browsers with Debian's Emscripten and
 # writes dist/oargala-web/ (index.html, oargala.js, oargala.wasm, the data
-# package data.js + oargala.data, the licence texts) and dist/oargala-web.zip.
+# package oargala.data and its description data.json (tools/web/pack.py),
+# the title's backdrop poster.png, the licence texts) and dist/oargala-web.zip.
 # The picture libraries are built from Debian 12's source packages once
 # (tools/web/deps.sh) into $OARGALA_WEB_DEPS, by default a folder under
 # /var/cache/oargala named by their versions, the compiler and the recipe,
@@ -41,7 +42,7 @@ flags=$(release_compile_flags "$root")
 emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DOARGALA_TESTS=OFF -DOARGALA_WEB_DEPS="$deps" \
   -DOARGALA_GL11=OFF -DOARGALA_GLES2=ON -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
   "${launcher[@]}" >/dev/null
-cmake --build build-web -j"$(nproc)" --target oargala
+cmake --build build-web -j"${JOBS:-$(nproc)}" --target oargala
 
 stage=build-web/oargala-web
 rm -rf "$stage"
@@ -52,17 +53,11 @@ version=$(cat build-web/version/version.txt)
 sed "s|<div id=\"credits\">|&Oar Gala $version. |" tools/web/index.html >"$stage/index.html"
 grep -qF "Oar Gala $version. " "$stage/index.html" || { echo "build-web: no credits in index.html to name the version in" >&2; exit 1; }
 cp packaging/icons/oargala-64.png "$stage/icon.png"
-# The show's files, in the page's file system as data/ below its working
-# folder, where the show looks first. Named one by one in byte order: the
-# packager would take a folder in the file system's own order. Its random
-# package id (only for its unused IndexedDB cache) is made from the data.
-files=()
-while IFS= read -r file; do files+=("$file@/$file"); done < <(find data -type f | LC_ALL=C sort)
-python3 /usr/share/emscripten/tools/file_packager.py "$stage/oargala.data" --preload "${files[@]}" \
-  --js-output="$stage/data.js" >build-web/file_packager.log 2>&1 || { cat build-web/file_packager.log >&2; exit 1; }
-id=$(sha256sum "$stage/oargala.data" | sed 's/^\(.\{8\}\)\(.\{4\}\)\(.\{4\}\)\(.\{4\}\)\(.\{12\}\).*/\1-\2-\3-\4-\5/')
-sed -i -E "s/\"package_uuid\": *\"[0-9a-f-]{36}\"/\"package_uuid\": \"$id\"/" "$stage/data.js"
-grep -qF "\"package_uuid\": \"$id\"" "$stage/data.js" || { echo "build-web: no package id in data.js to replace" >&2; exit 1; }
+# The title's backdrop: the show's own landscape.
+cp data/world.png "$stage/poster.png"
+# The show's files, described in data.json and put by the page into its
+# file system as data/ below the working folder, where the show looks first.
+python3 tools/web/pack.py "$stage" data --code "$stage/oargala.js" "$stage/oargala.wasm"
 cp LICENSE "$stage/licences/oargala.txt"
 cp "$deps"/licences/* "$stage/licences/"
 

@@ -2,7 +2,8 @@
 # install-deps.sh show|test|windows|web: installs the Debian 12 packages that
 # building and running the show (show), building and running every test
 # (test), cross-building the Windows release (windows) or building the
-# browser page (web, with the Chromium that tests it) needs.
+# browser page (web, with the Chromium and the Firefox that test it, Firefox
+# under Xvfb) needs.
 # Asks apt only when something is missing. Needs root (or sudo).
 set -euo pipefail
 
@@ -17,7 +18,7 @@ windows_packages=(
   cmake nasm patch xz-utils bzip2 zip ccache
 )
 web_packages=(
-  emscripten cmake patch xz-utils bzip2 zip gzip python3 chromium
+  emscripten cmake patch xz-utils bzip2 zip gzip python3 chromium firefox-esr xvfb xauth
 )
 test_packages=(
   "${show_packages[@]}"
