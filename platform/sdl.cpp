@@ -27,13 +27,13 @@
 // the display mode is put back).
 // Depends on: SDL2, x11_display_mode.cpp.
 #include "backend.h"
+#include "platform/say.h"
 #include "sdl_keys.h"
 #include "system_clock.h"
 #ifdef _WIN32
 #include "win32_display_mode.h"
 #else
 #include "x11_display_mode.h"
-#include "platform/say.h"
 #endif
 
 #include <SDL.h>
