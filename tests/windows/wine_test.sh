@@ -159,8 +159,10 @@ full_screen() {
 }
 
 # Ctrl+C reaches a window program only through the console it was started
-# from: ctrl_c.exe gives it one and presses Ctrl+C there once the mode changed.
-# It ends as Ctrl+C ends a program (Wine's code 0, Windows' c000013a).
+# from: ctrl_c.exe gives it one (without a window) and presses Ctrl+C there
+# once the program itself says its mode is changed and this script has seen
+# the change ($TMP/press). It ends as Ctrl+C ends a program (Wine's code 0,
+# Windows' c000013a).
 # The release's own exe: the helper, without our manifest, takes ANSI names only.
 console_ctrl_c() {
     echo "full screen: Ctrl+C in its console ends it and the desktop comes back"
