@@ -116,8 +116,11 @@ window_show() {
 # Started from another folder, the copy in $GREEK finds data\ beside it; the
 # guard's flag inside a --data folder's name makes no guard.
 checks_data() {
-    (cd "$TMP" && wine "$GREEK/oargala.exe" --check-data "$@" >"$TMP/out" 2>"$TMP/err") &&
-        grep -q "^all 33 pictures load" "$TMP/out" && [ ! -s "$TMP/err" ]
+    (cd "$TMP" && wine "$GREEK/oargala.exe" --check-data "$@" >"$TMP/out" 2>"$TMP/err")
+    local code=$?
+    [ "$code" = 0 ] && grep -q "^all 33 pictures load" "$TMP/out" && [ ! -s "$TMP/err" ] && return
+    note "exit code $code, standard output ending: $(tail -c 300 "$TMP/out" | tr -d '\r')"
+    return 1
 }
 captures() {   # FOLDER PICTURE: --capture FOLDER --at 5 from $TMP writes PICTURE
     (cd "$TMP" && wine "$GREEK/oargala.exe" --capture "$1" --fps 1 --at 5 >/dev/null 2>"$TMP/err") && test -f "$2"
