@@ -17,6 +17,7 @@ setsid bash -c 'while :; do cmake --build build-soak/tree --target clean >/dev/n
                          cmake --build build-soak/tree -j2 --target oargala >/dev/null 2>&1; done' &
 load=$!
 trap 'kill -- -$load 2>/dev/null' EXIT
+trap 'exit 1' INT TERM
 passed=0
 for k in $(seq "$runs"); do
     start=$SECONDS
