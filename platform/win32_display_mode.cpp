@@ -2,6 +2,16 @@
 // (ChangeDisplaySettingsA), kernel32 (console control handler, processes) and
 // shell32 (CommandLineToArgvW).
 //
+// The console handler runs on a thread of its own, which the system starts
+// whenever Ctrl+C comes: even while the change is being made. The change and
+// the restore therefore take turns (one lock), so a Ctrl+C pressed then puts
+// the desktop back once the change is done instead of before it.
+//
+// Once the mode is changed and every way out covered, the program says so to
+// anyone who asks: the named event CHANGED_EVENT with its process id is set.
+// A console that presses Ctrl+C for a test waits for it instead of guessing
+// from the screen, which another program may have changed.
+//
 // A process that is killed runs none of its own code, so after a change a
 // guard watches it: the program's own exe started again with GUARD_FLAG and
 // the program's process id. It waits for the program to end and, if the
@@ -16,8 +26,13 @@
 #include <cstdlib>
 #include <cwchar>
 
-// Set from the program's thread, read by the console handler's thread.
+// Set from the program's thread, read by the console handler's thread, both
+// holding turn.
 static volatile LONG changed;
+// A critical section, not a slim lock: a crash on the program's thread while
+// it holds it still gets in (the exception filter restores too).
+static CRITICAL_SECTION turn;
+static const bool turn_ready = (InitializeCriticalSection(&turn), true);
 static bool handlers_installed;
 static LPTOP_LEVEL_EXCEPTION_FILTER previous_filter;
 
@@ -36,7 +51,9 @@ static LONG WINAPI on_crash(EXCEPTION_POINTERS* info)
 static void restore_at_exit() { win32_display_mode_restore(); }
 
 #define GUARD_FLAG "--display-mode-guard"
+#define CHANGED_EVENT "Local\\oargala-display-mode-changed-%lu"
 static bool guard_started;
+static HANDLE changed_event;   // kept open for the process's life: the name lives as long as a handle does
 
 static bool desktop_mode_differs()
 {
@@ -109,18 +126,24 @@ bool win32_display_mode_change(unsigned width, unsigned height, unsigned bits)
         SetConsoleCtrlHandler(on_console_event, TRUE);
         previous_filter = SetUnhandledExceptionFilter(on_crash);
     }
-    // Marked changed before the change, which takes a while: Ctrl+C in the
-    // meantime still puts the desktop back.
-    InterlockedExchange(&changed, 1);
-    if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) {
-        InterlockedExchange(&changed, 0);
-        return false;
+    EnterCriticalSection(&turn);
+    bool switched = ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
+    if (switched) {
+        InterlockedExchange(&changed, 1);
+        if (!guard_started) start_guard();
+        if (!changed_event) {
+            char name[64];
+            snprintf(name, sizeof name, CHANGED_EVENT, (unsigned long)GetCurrentProcessId());
+            changed_event = CreateEventA(nullptr, TRUE, TRUE, name);
+        }
     }
-    if (!guard_started) start_guard();
-    return true;
+    LeaveCriticalSection(&turn);
+    return switched;
 }
 
 void win32_display_mode_restore()
 {
+    EnterCriticalSection(&turn);
     if (InterlockedExchange(&changed, 0)) ChangeDisplaySettingsA(nullptr, 0);
+    LeaveCriticalSection(&turn);
 }

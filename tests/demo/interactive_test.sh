@@ -24,9 +24,12 @@ running() { kill -0 $show 2>/dev/null; }
 # A sample louder than 256 of 32767.
 loud() { od -An -v -td2 -w2 "$tmp/audio.raw" 2>/dev/null | awk '$1 > 256 || $1 < -256 { f = 1; exit } END { exit !f }'; }
 waits 120 'loud || ! running' && running || fail "no sound was written while the show ran"
-# The window is gone before the key is released: xdotool complains.
-xdotool search --name "Oar Gala" key Escape 2>/dev/null
-waits 30 '! running' || fail "Escape did not end the show"
+# The key goes to the window once it is shown: a window still hidden would
+# lose it. The window is gone before the key is released: xdotool complains.
+shown() { xdotool search --onlyvisible --name "Oar Gala" >/dev/null 2>&1; }
+waits 120 'shown || ! running' && running || fail "no window was shown"
+xdotool search --onlyvisible --name "Oar Gala" key Escape 2>/dev/null
+waits 120 '! running' || fail "Escape did not end the show"
 wait $show
 code=$? show=""
 [ $code = 0 ] || fail "the show ended with exit code $code"

@@ -116,8 +116,11 @@ window_show() {
 # Started from another folder, the copy in $GREEK finds data\ beside it; the
 # guard's flag inside a --data folder's name makes no guard.
 checks_data() {
-    (cd "$TMP" && wine "$GREEK/oargala.exe" --check-data "$@" >"$TMP/out" 2>"$TMP/err") &&
-        grep -q "^all 33 pictures load" "$TMP/out" && [ ! -s "$TMP/err" ]
+    (cd "$TMP" && wine "$GREEK/oargala.exe" --check-data "$@" >"$TMP/out" 2>"$TMP/err")
+    local code=$?
+    [ "$code" = 0 ] && grep -q "^all 33 pictures load" "$TMP/out" && [ ! -s "$TMP/err" ] && return
+    note "exit code $code, standard output ending: $(tail -c 300 "$TMP/out" | tr -d '\r')"
+    return 1
 }
 captures() {   # FOLDER PICTURE: --capture FOLDER --at 5 from $TMP writes PICTURE
     (cd "$TMP" && wine "$GREEK/oargala.exe" --capture "$1" --fps 1 --at 5 >/dev/null 2>"$TMP/err") && test -f "$2"
@@ -159,8 +162,10 @@ full_screen() {
 }
 
 # Ctrl+C reaches a window program only through the console it was started
-# from: ctrl_c.exe gives it one and presses Ctrl+C there once the mode changed.
-# It ends as Ctrl+C ends a program (Wine's code 0, Windows' c000013a).
+# from: ctrl_c.exe gives it one (without a window) and presses Ctrl+C there
+# once the program itself says its mode is changed and this script has seen
+# the change ($TMP/press). It ends as Ctrl+C ends a program (Wine's code 0,
+# Windows' c000013a).
 # The release's own exe: the helper, without our manifest, takes ANSI names only.
 console_ctrl_c() {
     echo "full screen: Ctrl+C in its console ends it and the desktop comes back"
