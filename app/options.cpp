@@ -47,14 +47,15 @@ const char* const usage_text =
     "                    pictures (OUT ends in /)\n"
     "  --lossless        with OUT.mkv: FFV1 keeping the rendered RGB exactly, FLAC\n"
     "  --crf N           quality, lower is better: H.264 0-51 (default 18), VP9\n"
-    "                    0-63 (default 24)\n"
+    "                    0-63 (default 24). H.264 at 0 is High 4:4:4 Predictive,\n"
+    "                    which most browsers cannot play (lossless: --lossless)\n"
     "  --preset NAME     H.264 speed: ultrafast, superfast, veryfast (default),\n"
     "                    faster, fast, medium, slow, slower, veryslow\n"
     "  --from T, --to T  only the stretch of the video from T to T seconds, with\n"
     "                    its sound; every frame before is still simulated\n"
     "  --fps N|N/D       capture frame rate, default 60 (e.g. 30, 60000/1001)\n"
-    "  --blur N          motion blur: each frame the mean of N sub-frames (2-64)\n"
-    "                    spread over its interval\n"
+    "  --blur N          motion blur: each frame the mean of N sub-frames (1-64,\n"
+    "                    1 is none) spread over its interval\n"
     "  --at T1,T2,...    with DIR/: write only the frames at these show times\n"
     "                    (seconds), still simulating every frame between\n"
     "  --decode PICTURE OUT.pam\n"
@@ -385,9 +386,14 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
     }
     if (options->mode == RUN_CAPTURE) {
         const std::string& out = options->capture.output;
+        // Only a trailing / makes a folder of pictures: a folder that happens
+        // to be named show.mp4 is no video file, and no silent change of kind.
         struct stat st;
-        bool is_dir = !out.empty() &&
-                      (platform_is_separator(out.back()) || (stat(out.c_str(), &st) == 0 && S_ISDIR(st.st_mode)));
+        bool is_dir = !out.empty() && platform_is_separator(out.back());
+        if (!is_dir && stat(out.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            *error = "--capture: '" + out + "' is a folder: write pictures into it as '" + out + "/', or name a file";
+            return false;
+        }
         if (is_dir) {
             options->capture.kind = CAPTURE_FRAMES;
             for (auto [given, word] : {std::pair<bool, const char*>{crf >= 0, "--crf"}, {preset != nullptr, "--preset"},

@@ -5,8 +5,11 @@
 // before it is not sent again: ffmpeg repeats its picture, a PNG is copied. The show ends the process at its end through
 // platform_exit; the exit hook here finishes the capture first. A capture
 // that fails or is interrupted (SIGINT, SIGTERM, SIGHUP) removes what it
-// wrote: the temporary video, or the pictures of this run, so nothing that
-// looks finished is left behind.
+// wrote, so nothing that looks finished is left behind, and leaves every
+// file that was there before as it was: a video is written under a unique
+// temporary name beside it, pictures into a folder of their own inside the
+// pictures' folder; either is moved into place only once it is complete.
+// Memory that runs out ends the capture the same way.
 // One capture per process, so its state is one static struct.
 // Depends on platform/, framework/, demo/, sound/, video.cpp, imageloader/png_writer.cpp.
 #include "capture.h"
@@ -15,6 +18,7 @@
 #include "imageloader/png_writer.h"
 #include "demo/demo.h"
 #include "platform/platform.h"
+#include "platform/say.h"
 #include "sound/sound.h"
 
 #include "platform/gl.h"
@@ -26,6 +30,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <exception>
+#include <new>
 #include <fcntl.h>
 #include <string>
 #include <strings.h>
@@ -35,6 +41,10 @@
 #include <vector>
 
 #include "platform/posix.h"
+
+#ifndef O_NOFOLLOW
+#define O_NOFOLLOW 0   // Windows has no symbolic links to follow
+#endif
 
 static const uint64_t show_end_ms = 159000;
 
@@ -91,6 +101,7 @@ static struct {
     std::string output;           // as given on the command line
     std::string partial;          // video: the temporary file ffmpeg writes
     std::string dir;              // pictures: the folder, ending in '/'
+    std::string staging;          // pictures: this run's own folder in dir, ending in '/'
     bool made_dir = false;
     unsigned width = 0, height = 0;
     uint32_t fps_num = 60, fps_den = 1;
@@ -110,12 +121,12 @@ static struct {
     bool detect_repeats = true;
     std::vector<uint8_t> previous;   // the last frame kept, if any
     uint64_t previous_frame = 0;     // its number
-    WindowCallback frame_callback = nullptr;
+    WindowCallback init_callback = nullptr, frame_callback = nullptr;
+    bool started = false;            // the show's init ran: it has a context
     int (*still_card)() = nullptr;
     int last_card = -1;              // the still card the frame before showed
     bool skipped_draw = false;       // this frame is that card again, undrawn
-    std::vector<std::string> written;  // PNG files of this run
-    std::string writing;          // the PNG file being written, if any
+    std::vector<std::string> written;  // PNG files of this run, in staging
     std::vector<uint8_t> pixels;  // the frame read back, BGRA, bottom row first
     bool video_started = false;
 
@@ -143,11 +154,41 @@ static std::string fps_text()
     return std::to_string(cap.fps_num) + "/" + std::to_string(cap.fps_den) + " (" + text + ")";
 }
 
-static std::string picture_path(uint64_t n)
+// "1 frame", "2 frames".
+static std::string count_text(uint64_t n, const char* thing)
+{
+    return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
+}
+
+static std::string picture_name(uint64_t n)
 {
     char name[40];
     snprintf(name, sizeof name, "frame-%05llu.png", (unsigned long long)n);
-    return cap.dir + name;
+    return name;
+}
+
+// Makes a file (or a folder) that did not exist before, named prefix +
+// something unique + suffix, never through a symbolic link; two captures
+// started together each get their own. False with errno set.
+static bool make_unique(const std::string& prefix, const char* suffix, bool folder, std::string* made)
+{
+    static unsigned counter;
+    for (int attempt = 0; attempt < 100; attempt++) {
+        unsigned long long mix = (unsigned long long)now_ns() ^ ((unsigned long long)getpid() << 20) ^ (++counter * 7919u);
+        char unique[16];
+        for (int i = 0; i < 6; i++, mix /= 36) unique[i] = "0123456789abcdefghijklmnopqrstuvwxyz"[mix % 36];
+        unique[6] = '\0';
+        std::string path = prefix + unique + suffix;
+        int fd = -1;
+        if (folder ? mkdir(path.c_str(), 0777) == 0
+                   : (fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)) >= 0) {
+            if (fd >= 0) close(fd);
+            *made = path;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
 }
 
 // ---- ending -----------------------------------------------------------------
@@ -157,9 +198,11 @@ static void remove_output()
 {
     video_abort();
     if (!cap.partial.empty()) unlink(cap.partial.c_str());
-    if (!cap.writing.empty()) unlink(cap.writing.c_str());
+    cap.partial.clear();
     for (const std::string& path : cap.written) unlink(path.c_str());
     cap.written.clear();
+    if (!cap.staging.empty()) rmdir(cap.staging.c_str());
+    cap.staging.clear();
     if (cap.made_dir) rmdir(cap.dir.c_str());   // only while it is empty
 }
 
@@ -176,8 +219,7 @@ static void fail(const std::string& reason)
     cap.phase = PHASE_FAILED;
     end_bar();
     remove_output();
-    fprintf(stderr, "oargala: capture failed: %s; nothing was kept\n", reason.c_str());
-    fflush(stderr);
+    say("capture failed: %s; nothing was kept", reason.c_str());
 }
 
 // Called wherever a signal may have arrived: removes the capture and ends the
@@ -190,8 +232,7 @@ static void stop_if_requested()
         cap.phase = PHASE_FAILED;
         end_bar();
         remove_output();
-        fprintf(stderr, "oargala: capture interrupted by %s; removed what it had written\n", strsignal(sig));
-        fflush(stderr);
+        say("capture interrupted by %s; removed what it had written", strsignal(sig));
     }
     signal(sig, SIG_DFL);
     raise(sig);
@@ -206,18 +247,35 @@ static void print_summary()
     // The default renderer goes unsaid.
     const char* drawn = platform_renderer() == PLATFORM_RENDERER_GLES2 ? ", drawn by the GLES 2 renderer" : "";
     if (cap.kind == CAPTURE_VIDEO && cap.first > 1)
-        fprintf(stderr, "oargala: captured %llu frames (%.3f to %.3f s of the video) into %s in %.1f s, %.2fx real time%s\n",
-                (unsigned long long)cap.pictures,
+        say("captured %s (%.3f to %.3f s of the video) into %s in %.1f s, %.2fx real time%s",
+                count_text(cap.pictures, "frame").c_str(),
                 (double)(cap.first - 1) * cap.fps_den / cap.fps_num, (double)cap.frames * cap.fps_den / cap.fps_num,
                 cap.output.c_str(), wall, speed, drawn);
     else if (cap.kind == CAPTURE_VIDEO)
-        fprintf(stderr, "oargala: captured %llu frames (%.2f s of show) into %s in %.1f s, %.2fx real time%s\n",
-                (unsigned long long)cap.frames, show, cap.output.c_str(), wall, speed, drawn);
+        say("captured %s (%.2f s of show) into %s in %.1f s, %.2fx real time%s",
+                count_text(cap.frames, "frame").c_str(), show, cap.output.c_str(), wall, speed, drawn);
     else
-        fprintf(stderr, "oargala: captured %llu frames (%.2f s of show), %llu pictures in %s, in %.1f s, %.2fx real time%s\n",
-                (unsigned long long)cap.frames, show, (unsigned long long)cap.pictures, cap.dir.c_str(), wall, speed,
+        say("captured %s (%.2f s of show), %s in %s, in %.1f s, %.2fx real time%s",
+                count_text(cap.frames, "frame").c_str(), show, count_text(cap.pictures, "picture").c_str(), cap.dir.c_str(), wall, speed,
                 drawn);
-    fflush(stderr);
+}
+
+// Every picture of the run is written: they go from the run's own folder
+// into the pictures' folder, in place of any of the same name. A stop now
+// waits until they are all there.
+static bool move_pictures()
+{
+    for (const std::string& path : cap.written) {
+        std::string to = cap.dir + path.substr(cap.staging.size());
+        if (rename(path.c_str(), to.c_str()) != 0) {
+            fail("cannot rename " + path + " to " + to + ": " + strerror(errno));
+            return false;
+        }
+    }
+    cap.written.clear();
+    rmdir(cap.staging.c_str());
+    cap.staging.clear();
+    return true;
 }
 
 // The show has ended (or the last wanted frame is written): finish the file.
@@ -245,10 +303,12 @@ static bool finish()
         }
         cap.partial.clear();
         if (cap.frames != cap.planned)
-            fprintf(stderr, "oargala: the show ended after %llu frames where %llu were expected; the soundtrack runs on past the last frame\n",
+            say("the show ended after %llu frames where %llu were expected; the soundtrack runs on past the last frame",
                     (unsigned long long)cap.frames, (unsigned long long)cap.planned);
-    } else if (cap.next_wanted < cap.wanted.size()) {
-        fprintf(stderr, "oargala: the show ended before frame %llu; %zu of the --at pictures were not drawn\n",
+    } else {
+        if (!move_pictures()) return false;
+        if (cap.next_wanted < cap.wanted.size())
+            say("the show ended before frame %llu; %zu of the --at pictures were not drawn",
                 (unsigned long long)cap.wanted[cap.next_wanted], cap.wanted.size() - cap.next_wanted);
     }
     cap.phase = PHASE_DONE;
@@ -284,6 +344,32 @@ static void on_process_exit()
 }
 
 static void on_signal(int sig) { stop_signal = sig; }
+
+// Memory that runs out (a large --size), or a thread that cannot be made
+// for want of it, ends the capture like any other failure, instead of an
+// abort that leaves its files behind.
+static void fail_and_exit(const char* reason)
+{
+    std::set_new_handler(nullptr);   // a second failure here aborts
+    if (cap.phase == PHASE_IDLE) cap.phase = PHASE_RUNNING;
+    fail(reason);
+    _exit(1);
+}
+
+static void on_out_of_memory() { fail_and_exit("out of memory"); }
+
+static void on_terminate()
+{
+    try {
+        if (std::current_exception()) std::rethrow_exception(std::current_exception());
+    } catch (const std::bad_alloc&) {
+        fail_and_exit("out of memory");
+    } catch (const std::exception& e) {
+        fail_and_exit(e.what());
+    } catch (...) {
+    }
+    fail_and_exit("an unexpected error");
+}
 
 static void catch_signals()
 {
@@ -327,9 +413,8 @@ static void report_progress(uint64_t n)
     int tenth = (int)(n * 10 / (cap.planned ? cap.planned : 1));
     if (tenth <= cap.last_tenth) return;
     cap.last_tenth = tenth;
-    fprintf(stderr, "oargala: %3d%%  frame %llu/%llu, show %.2f s, %.1f fps, %.0f s left\n", tenth * 10,
+    say("%3d%%  frame %llu/%llu, show %.2f s, %.1f fps, %.0f s left", tenth * 10,
             (unsigned long long)n, total, show, rate, left);
-    fflush(stderr);
 }
 
 // ---- frames -----------------------------------------------------------------
@@ -371,9 +456,9 @@ static bool start_video(std::string* error)
         job.soundtrack = path;
         job.soundtrack_start_ms = start_ms;
     } else {
-        fprintf(stderr, "oargala: the show played no soundtrack; the video gets a silent audio track\n");
+        say("the show played no soundtrack; the video gets a silent audio track");
     }
-    return video_start(job, error);
+    return video_start(job, stop_requested, error);
 }
 
 // Whether frame n is one to keep.
@@ -432,6 +517,7 @@ static void keep_frame(uint64_t n)
     if (cap.kind == CAPTURE_VIDEO) {
         if (!cap.video_started) {
             if (!start_video(&error)) {
+                stop_if_requested();
                 fail(error);
                 platform_exit(1);
             }
@@ -448,19 +534,13 @@ static void keep_frame(uint64_t n)
         cap.repeats += repeat;
         return;
     }
-    std::string path = picture_path(n);
-    cap.writing = path + ".partial";
-    bool ok = repeat && !cap.written.empty()
-                  ? copy_file(cap.written.back(), cap.writing, &error)
-                  : picture_write_png(cap.writing.c_str(), cap.pixels.data(), cap.width, cap.height, &error);
-    if (ok && rename(cap.writing.c_str(), path.c_str()) != 0) {
-        ok = false;
-        error = "cannot rename " + cap.writing + " to " + path + ": " + strerror(errno);
-    }
+    // Noted before it is written, so that a stop removes it too.
+    cap.written.push_back(cap.staging + picture_name(n));
+    const std::string& path = cap.written.back();
+    bool ok = repeat && cap.written.size() > 1
+                  ? copy_file(cap.written[cap.written.size() - 2], path, &error)
+                  : picture_write_png(path.c_str(), cap.pixels.data(), cap.width, cap.height, &error);
     if (ok) {
-        // Noted before any stop, so that a stop removes this file too.
-        cap.writing.clear();
-        cap.written.push_back(path);
         cap.pictures++;
         cap.repeats += repeat;
     }
@@ -514,22 +594,24 @@ static void capture_frame(const char* title)
     cap.frame_callback(title);
 }
 
+static void capture_init(const char* title)
+{
+    cap.started = true;
+    cap.init_callback(title);
+}
+
 // ---- start ------------------------------------------------------------------
 
-// The output can be written: a video's temporary file is made now (ffmpeg
-// writes over it), a pictures folder is made when missing and tried with a
-// file. Returns false after printing why.
+// The output can be written: a video's temporary file is made now, beside
+// it (ffmpeg writes over it); a pictures folder is made when missing, with
+// the run's own folder inside. Returns false after printing why.
 static bool prepare_output()
 {
     if (cap.kind == CAPTURE_VIDEO) {
-        cap.partial = cap.output + ".partial";
-        int fd = open(cap.partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            fprintf(stderr, "oargala: cannot write %s: %s\n", cap.output.c_str(), strerror(errno));
-            cap.partial.clear();
+        if (!make_unique(cap.output + ".", ".partial", false, &cap.partial)) {
+            say("cannot write %s: %s", cap.output.c_str(), strerror(errno));
             return false;
         }
-        close(fd);
         return true;
     }
     cap.dir = cap.output;
@@ -539,18 +621,15 @@ static bool prepare_output()
     if (mkdir(cap.dir.c_str(), 0777) == 0) {
         cap.made_dir = true;
     } else if (errno != EEXIST) {
-        fprintf(stderr, "oargala: cannot make the folder %s: %s\n", cap.dir.c_str(), strerror(errno));
+        say("cannot make the folder %s: %s", cap.dir.c_str(), strerror(errno));
         return false;
     }
-    std::string probe = cap.dir + ".oargala-" + std::to_string(getpid()) + ".partial";
-    int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        fprintf(stderr, "oargala: cannot write into %s: %s\n", cap.dir.c_str(), strerror(errno));
+    if (!make_unique(cap.dir + ".oargala-", ".partial", true, &cap.staging)) {
+        say("cannot write into %s: %s", cap.dir.c_str(), strerror(errno));
         if (cap.made_dir) rmdir(cap.dir.c_str());
         return false;
     }
-    close(fd);
-    unlink(probe.c_str());
+    cap.staging += '/';
     return true;
 }
 
@@ -562,9 +641,12 @@ int capture_run(const CaptureSettings& settings)
 // A show time in seconds as the command line gave it, for messages.
 static std::string seconds_text(uint64_t microseconds)
 {
-    char text[32];
-    snprintf(text, sizeof text, "%llu.%06llu", (unsigned long long)(microseconds / 1000000),
-             (unsigned long long)(microseconds % 1000000));
+    std::string text = std::to_string(microseconds / 1000000);
+    if (microseconds % 1000000) {
+        std::string fraction = std::to_string(1000000 + microseconds % 1000000).substr(1);
+        while (fraction.back() == '0') fraction.pop_back();
+        text += "." + fraction;
+    }
     return text;
 }
 
@@ -581,6 +663,7 @@ static std::string last_frame_text()
 int capture_run_with(const CaptureSettings& settings, WindowCallback init_callback, WindowCallback frame_callback,
                      int (*still_card)())
 {
+    cap.init_callback = init_callback;
     cap.frame_callback = frame_callback;
     cap.still_card = still_card;
     cap.start_ns = now_ns();
@@ -604,7 +687,7 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
         for (uint64_t us : settings.at_microseconds) {
             uint64_t n = capture_frame_at(us, cap.fps_num, cap.fps_den);
             if (n > cap.show_frames) {
-                fprintf(stderr, "oargala: --at: %s s is after the show's last frame at %s fps (%s)\n",
+                say("--at: %s s is after the show's last frame at %s fps (%s)",
                         seconds_text(us).c_str(), fps_text().c_str(), last_frame_text().c_str());
                 return 2;
             }
@@ -619,38 +702,45 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
     if (settings.from_us || settings.to_us) {
         cap.first = capture_frame_shown(settings.from_us, cap.fps_num, cap.fps_den);
         if (settings.to_us) cap.planned = capture_frame_at(settings.to_us, cap.fps_num, cap.fps_den);
-        for (auto [n, word, us] : {std::tuple<uint64_t, const char*, uint64_t>{cap.first, "--from", settings.from_us},
-                                   {cap.planned, "--to", settings.to_us}}) {
-            if (cap.show_frames < n) {
-                fprintf(stderr, "oargala: %s: %s s is after the show's last frame at %s fps (%s)\n", word,
-                        seconds_text(us).c_str(), fps_text().c_str(), last_frame_text().c_str());
-                return 2;
-            }
+        // --from names a video time, and the video's last frame is shown
+        // until it ends: from there on nothing is left.
+        if (cap.show_frames < cap.first) {
+            say("--from: %s s leaves nothing: the video at %s fps ends at %s s (%s)", seconds_text(settings.from_us).c_str(),
+                fps_text().c_str(), seconds_text(cap.show_frames * 1000000 * cap.fps_den / cap.fps_num).c_str(),
+                count_text(cap.show_frames, "frame").c_str());
+            return 2;
+        }
+        if (cap.show_frames < cap.planned) {
+            say("--to: %s s is after the show's last frame at %s fps (%s)", seconds_text(settings.to_us).c_str(),
+                fps_text().c_str(), last_frame_text().c_str());
+            return 2;
         }
     }
 
     if (cap.kind == CAPTURE_VIDEO && video_unsupported()) {
-        fprintf(stderr, "oargala: %s\n", video_unsupported());
+        say("%s", video_unsupported());
         return 2;
     }
     if (cap.kind == CAPTURE_VIDEO && !video_ffmpeg_found()) {
-        fprintf(stderr, "oargala: ffmpeg not found on PATH; a video capture needs it (Debian package ffmpeg), "
-                        "pictures do not (--capture DIR/)\n");
+        say("ffmpeg not found on PATH; a video capture needs it (Debian package ffmpeg), "
+                        "pictures do not (--capture DIR/)");
         return 1;
     }
     if (cap.kind == CAPTURE_VIDEO) {
         std::string missing = video_missing_encoders(*cap.format);
         if (!missing.empty()) {
-            fprintf(stderr, "oargala: this ffmpeg has no %s encoder%s, which %s needs\n", missing.c_str(),
+            say("this ffmpeg has no %s encoder%s, which %s needs", missing.c_str(),
                     missing.find(' ') != std::string::npos ? "s" : "", cap.format->suffix);
             return 1;
         }
     }
+    std::set_new_handler(on_out_of_memory);
+    std::set_terminate(on_terminate);
     if (!prepare_output()) return 1;
 
     const char* why = "";
     if (!platform_select(PLATFORM_BACKEND_HEADLESS, &why)) {
-        fprintf(stderr, "oargala: %s\n", why);
+        say("%s", why);
         remove_output();
         return 1;
     }
@@ -664,29 +754,28 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
     cap.tty = isatty(2) != 0;
     cap.phase = PHASE_RUNNING;
 
-    std::string what = std::to_string(cap.planned - cap.first + 1) + " frames";
+    std::string what = count_text(cap.planned - cap.first + 1, "frame");
     if (cap.first > 1 || (cap.planned < cap.show_frames && cap.wanted.empty()))
         what += " (" + std::to_string(cap.first) + " to " + std::to_string(cap.planned) + " of " +
                 std::to_string(cap.show_frames) + ")";
     if (cap.blur > 1) what += ", each the mean of " + std::to_string(cap.blur) + " sub-frames";
     if (cap.kind == CAPTURE_VIDEO)
-        fprintf(stderr, "oargala: capturing the show into %s: %ux%u at %s fps, %s, %s\n", cap.output.c_str(),
+        say("capturing the show into %s: %ux%u at %s fps, %s, %s", cap.output.c_str(),
                 cap.width, cap.height, fps_text().c_str(), what.c_str(), video_settings_text(video_job()).c_str());
     else if (cap.wanted.empty())
-        fprintf(stderr, "oargala: capturing the show into %sframe-NNNNN.png: %ux%u at %s fps, %s\n",
+        say("capturing the show into %sframe-NNNNN.png: %ux%u at %s fps, %s",
                 cap.dir.c_str(), cap.width, cap.height, fps_text().c_str(), what.c_str());
     else
-        fprintf(stderr, "oargala: capturing %zu pictures into %s: %ux%u at %s fps, frames 1 to %llu%s\n",
-                cap.wanted.size(), cap.dir.c_str(), cap.width, cap.height, fps_text().c_str(),
+        say("capturing %s into %s: %ux%u at %s fps, frames 1 to %llu%s",
+                count_text(cap.wanted.size(), "picture").c_str(), cap.dir.c_str(), cap.width, cap.height, fps_text().c_str(),
                 (unsigned long long)cap.planned, cap.blur > 1 ? what.substr(what.find(',')).c_str() : "");
-    fflush(stderr);
 
     // Full screen as the show itself runs: the headless backend changes no
     // display mode and the title stays put.
-    run_demo_window(WindowSettings(), init_callback, capture_frame);
+    run_demo_window(WindowSettings(), capture_init, capture_frame);
     // The show never returns from run by itself: it ends the process. Here
-    // start-up failed (a message said why) or it stopped early.
+    // start-up failed (the window's message said how) or it stopped early.
     stop_if_requested();
-    fail("the show stopped before its end");
+    fail(cap.started ? "the show stopped before its end" : "no OpenGL context could be made for the offscreen show");
     return 1;
 }

@@ -49,8 +49,9 @@ std::string video_settings_text(const VideoJob& job);
 // from standard input.
 std::vector<std::string> video_command(const VideoJob& job);
 
-// Starts ffmpeg. False with a one-line reason in *error.
-bool video_start(const VideoJob& job, std::string* error);
+// Starts ffmpeg. False with a one-line reason in *error ("interrupted" when
+// stop_requested() became true while ffmpeg was being waited for).
+bool video_start(const VideoJob& job, bool (*stop_requested)(), std::string* error);
 // Hands one frame of width * height * 4 bytes (BGRA, bottom row first) to
 // the writer thread, once it has written the previous one, and gives the
 // caller that previous frame's buffer back in *frame to fill next. False when
@@ -61,8 +62,10 @@ bool video_write_frame(std::vector<uint8_t>* frame, bool (*stop_requested)(), st
 // to ffmpeg, which repeats the picture it has.
 bool video_repeat_frame(bool (*stop_requested)(), std::string* error);
 // Waits for the last frame to be written, closes the pipe and waits for
-// ffmpeg to finish the file. False, with the reason (ffmpeg's last error line
-// when it failed), when ffmpeg failed or stop_requested() became true meanwhile.
+// ffmpeg to finish the file, then reads the file back. False, with the
+// reason (ffmpeg's own line when it wrote one), when ffmpeg failed, reported
+// an error, left a file without its streams or shorter than the frames sent,
+// or stop_requested() became true meanwhile.
 bool video_finish(bool (*stop_requested)(), std::string* error);
 // Stops ffmpeg at once (SIGKILL), then the writer thread, and waits for both.
 // Safe to call when they never started or have already finished.

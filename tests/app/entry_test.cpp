@@ -73,6 +73,7 @@ TEST(Entry, RefusalsAreOneLine)
         {{"--capture", "show.mp4", "--from", "10", "--to", "10"}, "--from 10 is not before --to 10\n"},
         {{"--capture", "show.mp4", "--to", "159.5"}, "--to: 159.5 is past the end of the show (159 s)\n"},
         {{"--capture", "show.mp4", "--to", "0"}, "--to: 0 leaves nothing to capture\n"},
+        {{"--capture", "data"}, "--capture: 'data' is a folder: write pictures into it as 'data/', or name a file\n"},
         {{"--capture", "show.mp4", "--from", "1,5"}, "--from: '1,5' is not a time in seconds\n"},
         {{"--capture", "shots/", "--at", "1", "--to", "2"}, "--at cannot be combined with --from or --to\n"},
         // Every value before the unknown option is accepted: the edges of each range.
