@@ -46,53 +46,6 @@
 #define O_NOFOLLOW 0   // Windows has no symbolic links to follow
 #endif
 
-static const uint64_t show_end_ms = 159000;
-
-uint64_t capture_frame_ms(uint64_t n, uint32_t fps_num, uint32_t fps_den)
-{
-    return n * 1000 * fps_den / fps_num;
-}
-
-uint64_t capture_frame_count(uint32_t fps_num, uint32_t fps_den)
-{
-    // floor(n * 1000 * den / num) <= end  <=>  n * 1000 * den < (end + 1) * num
-    return ((show_end_ms + 1) * fps_num - 1) / (1000ull * fps_den);
-}
-
-uint64_t capture_frame_at(uint64_t microseconds, uint32_t fps_num, uint32_t fps_den)
-{
-    uint64_t scale = 1000000ull * fps_den;
-    uint64_t n = (microseconds * fps_num + scale - 1) / scale;
-    return n ? n : 1;
-}
-
-uint64_t capture_frame_shown(uint64_t microseconds, uint32_t fps_num, uint32_t fps_den)
-{
-    return microseconds * fps_num / (1000000ull * fps_den) + 1;
-}
-
-// crf ranges: x264's and libvpx's own (8-bit). ProRes and FFV1 take none.
-static const VideoFormat formats[] = {
-    {".mp4", false, CODEC_H264, "mp4", "H.264", "libx264", "aac", 0, 51, 18},
-    {".mkv", false, CODEC_H264, "matroska", "H.264", "libx264", "aac", 0, 51, 18},
-    {".webm", false, CODEC_VP9, "webm", "VP9", "libvpx-vp9", "libopus", 0, 63, 24},
-    {".mov", false, CODEC_PRORES, "mov", "ProRes", "prores_ks", "pcm_s16le", 0, -1, 0},
-    {".mkv", true, CODEC_FFV1, "matroska", "FFV1", "ffv1", "flac", 0, -1, 0},
-};
-
-const char* const capture_h264_presets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
-                                            "medium", "slow", "slower", "veryslow", nullptr};
-
-const VideoFormat* capture_video_format(const std::string& output, bool lossless)
-{
-    for (const VideoFormat& f : formats) {
-        size_t n = strlen(f.suffix);
-        if (f.lossless == lossless && output.size() >= n && strcasecmp(output.c_str() + output.size() - n, f.suffix) == 0)
-            return &f;
-    }
-    return nullptr;
-}
-
 enum CapturePhase { PHASE_IDLE, PHASE_RUNNING, PHASE_DONE, PHASE_FAILED };
 
 static struct {
@@ -144,20 +97,6 @@ static int64_t now_ns()
     timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
     return (int64_t)t.tv_sec * 1000000000 + t.tv_nsec;
-}
-
-static std::string fps_text()
-{
-    if (cap.fps_den == 1) return std::to_string(cap.fps_num);
-    char text[32];
-    snprintf(text, sizeof text, "%.3f", (double)cap.fps_num / cap.fps_den);
-    return std::to_string(cap.fps_num) + "/" + std::to_string(cap.fps_den) + " (" + text + ")";
-}
-
-// "1 frame", "2 frames".
-static std::string count_text(uint64_t n, const char* thing)
-{
-    return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
 }
 
 static std::string picture_name(uint64_t n)
@@ -638,28 +577,6 @@ int capture_run(const CaptureSettings& settings)
     return capture_run_with(settings, demo_init, demo_frame, demo_still_card);
 }
 
-// A show time in seconds as the command line gave it, for messages.
-static std::string seconds_text(uint64_t microseconds)
-{
-    std::string text = std::to_string(microseconds / 1000000);
-    if (microseconds % 1000000) {
-        std::string fraction = std::to_string(1000000 + microseconds % 1000000).substr(1);
-        while (fraction.back() == '0') fraction.pop_back();
-        text += "." + fraction;
-    }
-    return text;
-}
-
-// The video's end at this rate, for messages: "frame 9530 at 158.992 s".
-static std::string last_frame_text()
-{
-    uint64_t last_ms = capture_frame_ms(cap.show_frames, cap.fps_num, cap.fps_den);
-    char text[64];
-    snprintf(text, sizeof text, "frame %llu at %llu.%03llu s", (unsigned long long)cap.show_frames,
-             (unsigned long long)(last_ms / 1000), (unsigned long long)(last_ms % 1000));
-    return text;
-}
-
 int capture_run_with(const CaptureSettings& settings, WindowCallback init_callback, WindowCallback frame_callback,
                      int (*still_card)())
 {
@@ -674,7 +591,7 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
     cap.fps_num = settings.fps_num;
     cap.fps_den = settings.fps_den;
     cap.format = settings.format ? settings.format : capture_video_format(cap.output, false);
-    if (!cap.format) cap.format = &formats[0];
+    if (!cap.format) cap.format = &capture_formats[0];
     cap.crf = settings.crf;
     cap.preset = settings.preset;
     cap.blur = settings.blur ? settings.blur : 1;
@@ -683,39 +600,21 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
     cap.show_frames = capture_frame_count(cap.fps_num, cap.fps_den);
     cap.planned = cap.show_frames;
 
+    std::string error;
+    if (!capture_check_times(settings, &error)) {   // the parser checks first
+        say("%s", error.c_str());
+        return 2;
+    }
     if (cap.kind == CAPTURE_FRAMES && !settings.at_microseconds.empty()) {
-        for (uint64_t us : settings.at_microseconds) {
-            uint64_t n = capture_frame_at(us, cap.fps_num, cap.fps_den);
-            if (n > cap.show_frames) {
-                say("--at: %s s is after the show's last frame at %s fps (%s)",
-                        seconds_text(us).c_str(), fps_text().c_str(), last_frame_text().c_str());
-                return 2;
-            }
-            cap.wanted.push_back(n);
-        }
+        for (uint64_t us : settings.at_microseconds) cap.wanted.push_back(capture_frame_at(us, cap.fps_num, cap.fps_den));
         std::sort(cap.wanted.begin(), cap.wanted.end());
         cap.wanted.erase(std::unique(cap.wanted.begin(), cap.wanted.end()), cap.wanted.end());
         cap.planned = cap.wanted.back();
     }
     // The stretch from video time from to to: the frames a whole capture
     // shows from the one on screen at from up to the last that starts before to.
-    if (settings.from_us || settings.to_us) {
-        cap.first = capture_frame_shown(settings.from_us, cap.fps_num, cap.fps_den);
-        if (settings.to_us) cap.planned = capture_frame_at(settings.to_us, cap.fps_num, cap.fps_den);
-        // --from names a video time, and the video's last frame is shown
-        // until it ends: from there on nothing is left.
-        if (cap.show_frames < cap.first) {
-            say("--from: %s s leaves nothing: the video at %s fps ends at %s s (%s)", seconds_text(settings.from_us).c_str(),
-                fps_text().c_str(), seconds_text(cap.show_frames * 1000000 * cap.fps_den / cap.fps_num).c_str(),
-                count_text(cap.show_frames, "frame").c_str());
-            return 2;
-        }
-        if (cap.show_frames < cap.planned) {
-            say("--to: %s s is after the show's last frame at %s fps (%s)", seconds_text(settings.to_us).c_str(),
-                fps_text().c_str(), last_frame_text().c_str());
-            return 2;
-        }
-    }
+    cap.first = capture_frame_shown(settings.from_us, cap.fps_num, cap.fps_den);
+    if (settings.to_us) cap.planned = capture_frame_at(settings.to_us, cap.fps_num, cap.fps_den);
 
     if (cap.kind == CAPTURE_VIDEO && video_unsupported()) {
         say("%s", video_unsupported());
@@ -761,13 +660,13 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
     if (cap.blur > 1) what += ", each the mean of " + std::to_string(cap.blur) + " sub-frames";
     if (cap.kind == CAPTURE_VIDEO)
         say("capturing the show into %s: %ux%u at %s fps, %s, %s", cap.output.c_str(),
-                cap.width, cap.height, fps_text().c_str(), what.c_str(), video_settings_text(video_job()).c_str());
+                cap.width, cap.height, fps_text(cap.fps_num, cap.fps_den).c_str(), what.c_str(), video_settings_text(video_job()).c_str());
     else if (cap.wanted.empty())
         say("capturing the show into %sframe-NNNNN.png: %ux%u at %s fps, %s",
-                cap.dir.c_str(), cap.width, cap.height, fps_text().c_str(), what.c_str());
+                cap.dir.c_str(), cap.width, cap.height, fps_text(cap.fps_num, cap.fps_den).c_str(), what.c_str());
     else
         say("capturing %s into %s: %ux%u at %s fps, frames 1 to %llu%s",
-                count_text(cap.wanted.size(), "picture").c_str(), cap.dir.c_str(), cap.width, cap.height, fps_text().c_str(),
+                count_text(cap.wanted.size(), "picture").c_str(), cap.dir.c_str(), cap.width, cap.height, fps_text(cap.fps_num, cap.fps_den).c_str(),
                 (unsigned long long)cap.planned, cap.blur > 1 ? what.substr(what.find(',')).c_str() : "");
 
     // Full screen as the show itself runs: the headless backend changes no

@@ -108,9 +108,9 @@ static std::string audio_filter(const VideoJob& job)
     std::string end = std::to_string(sample_at_frame_end(job, job.first_frame - 1 + job.frames));
     std::string tail = "apad=whole_len=" + end + ",atrim=start_sample=" + first + ":end_sample=" + end +
                        ",asetpts=N/SR/TB";
-    // Opus runs at 48 kHz; the cut is made at the soundtrack's own rate first.
-    if (job.format->codec == CODEC_VP9) tail += ",aresample=48000";
-    tail += "[a]";
+    // The cut is made at the soundtrack's own rate, before a format's own
+    // (Opus runs at 48 kHz).
+    tail += job.format->audio_rate + std::string("[a]");
     if (job.soundtrack.empty()) return "[1:a]" + tail;
 
     // Video time 0 shows the show at 1/fps; the soundtrack began at its start
@@ -127,20 +127,29 @@ static std::string audio_filter(const VideoJob& job)
     return chain + tail;
 }
 
-static int crf_of(const VideoJob& job) { return job.crf >= 0 ? job.crf : job.format->crf_default; }
-static std::string preset_of(const VideoJob& job) { return job.preset.empty() ? "veryfast" : job.preset; }
-
-std::string video_settings_text(const VideoJob& job)
+// A row's words with the job's values put in.
+static std::string fill(const char* text, const VideoJob& job)
 {
-    switch (job.format->codec) {
-    case CODEC_H264:
-        return "H.264 crf " + std::to_string(crf_of(job)) + " preset " + preset_of(job) + ", AAC 192 kb/s";
-    case CODEC_VP9: return "VP9 crf " + std::to_string(crf_of(job)) + ", Opus 192 kb/s";
-    case CODEC_PRORES: return "ProRes 422 HQ 10-bit, PCM 16-bit";
-    case CODEC_FFV1: return "FFV1 lossless RGB, FLAC";
-    }
-    return "";
+    std::string out = text;
+    int crf = job.crf >= 0 ? job.crf : job.format->crf_default;
+    for (auto [key, value] : {std::pair<const char*, std::string>{"{crf}", std::to_string(crf)},
+                              {"{preset}", job.preset.empty() ? capture_default_preset : job.preset}})
+        for (size_t at; (at = out.find(key)) != std::string::npos;) out.replace(at, strlen(key), value);
+    return out;
 }
+
+// The row's words, split at spaces, onto the command line.
+static void add_words(std::vector<std::string>* a, const char* text, const VideoJob& job)
+{
+    std::string words = fill(text, job);
+    for (size_t start = 0, end; start < words.size(); start = end + 1) {
+        end = words.find(' ', start);
+        if (end == std::string::npos) end = words.size();
+        if (end > start) a->push_back(words.substr(start, end - start));
+    }
+}
+
+std::string video_settings_text(const VideoJob& job) { return fill(job.format->settings, job); }
 
 std::vector<std::string> video_command(const VideoJob& job)
 {
@@ -155,45 +164,14 @@ std::vector<std::string> video_command(const VideoJob& job)
     // A repeated frame comes as an empty chunk, so its picture arrives with a
     // gap in the timestamps; the fps filter fills each gap with the picture
     // before it: a constant frame rate with every frame. It goes after the
-    // conversion, which then runs once per distinct picture. BT.709 in the
-    // conversion and in the stream's tags, so that players that assume it
-    // for larger sizes show the colours that were rendered; the lossless
-    // file keeps the RGB itself.
-    std::string convert, tags_range = "tv";
-    std::vector<std::string> video;
-    switch (format.codec) {
-    case CODEC_H264:
-        convert = "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p";
-        video = {"-c:v", "libx264", "-preset", preset_of(job), "-crf", std::to_string(crf_of(job)), "-pix_fmt", "yuv420p"};
-        break;
-    case CODEC_VP9:
-        convert = "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p";
-        video = {"-c:v", "libvpx-vp9", "-crf", std::to_string(crf_of(job)), "-b:v", "0", "-deadline", "good",
-                 "-cpu-used", "4", "-row-mt", "1", "-pix_fmt", "yuv420p"};
-        break;
-    case CODEC_PRORES:
-        // prores_ks takes its colour tags from the frames, not from the
-        // options below: without them readers assume BT.601.
-        convert = "scale=out_color_matrix=bt709:out_range=tv,format=yuv422p10le,"
-                  "setparams=range=tv:color_primaries=bt709:color_trc=bt709:colorspace=bt709";
-        video = {"-c:v", "prores_ks", "-profile:v", "3", "-vendor", "apl0", "-pix_fmt", "yuv422p10le"};
-        break;
-    case CODEC_FFV1:
-        convert = "format=bgr0";
-        video = {"-c:v", "ffv1", "-level", "3", "-g", "1", "-slices", "4", "-slicecrc", "1", "-pix_fmt", "bgr0"};
-        break;
-    }
-    a.insert(a.end(), {"-filter_complex", "[0:v]" + convert + ",fps=" + rate + "[v];" + audio_filter(job),
+    // conversion, which then runs once per distinct picture.
+    a.insert(a.end(), {"-filter_complex", "[0:v]" + std::string(format.convert) + ",fps=" + rate + "[v];" + audio_filter(job),
                        "-map", "[v]", "-map", "[a]", "-fps_mode", "passthrough"});
-    a.insert(a.end(), video.begin(), video.end());
-    if (format.codec != CODEC_FFV1)
-        a.insert(a.end(), {"-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709",
-                           "-color_range", tags_range});
-    a.insert(a.end(), {"-c:a", format.audio_encoder});
-    if (format.codec == CODEC_H264 || format.codec == CODEC_VP9) a.insert(a.end(), {"-b:a", "192k"});
-    // The index at the front: the file plays while it is still downloading.
-    if (!strcmp(format.container, "mp4")) a.insert(a.end(), {"-movflags", "+faststart"});
-    a.insert(a.end(), {"-f", format.container, "-y", "file:" + job.path});
+    add_words(&a, format.video_args, job);
+    if ((uint64_t)job.width * job.height > large_pixels) add_words(&a, format.large_args, job);
+    add_words(&a, format.audio_args, job);
+    add_words(&a, format.output_args, job);
+    a.insert(a.end(), {"-y", "file:" + job.path});
     return a;
 }
 

@@ -6,10 +6,10 @@
 // pipe carries an AVI stream of uncompressed frames, where an empty frame
 // repeats the one before; the soundtrack is a second input that ffmpeg reads
 // from its file. Its messages go to a file, for the one line of a failure.
-// Depends on capture.h (the formats) and POSIX (posix_spawn, pipes, waitpid).
+// Depends on formats.h (the formats) and POSIX (posix_spawn, pipes, waitpid).
 #pragma once
 
-#include "capture/capture.h"
+#include "capture/formats.h"
 
 #include <cstdint>
 #include <string>
@@ -19,7 +19,7 @@ struct VideoJob {
     std::string path;               // where ffmpeg writes: the temporary name
     const VideoFormat* format = nullptr;
     int crf = -1;                   // -1: the format's default
-    std::string preset;             // H.264; empty: veryfast
+    std::string preset;             // H.264; empty: the default
     unsigned width = 0, height = 0;
     uint32_t fps_num = 60, fps_den = 1;
     // The video holds frames first_frame .. first_frame + frames - 1 of a

@@ -87,13 +87,6 @@ TEST(CaptureCli, PicturesAtChosenTimesMatchTheFullRunAndLetterbox)
         EXPECT_TRUE(std::equal(seen.begin(), seen.end(), wanted.begin(), wanted.end(),
                                [](int a, int b) { return std::abs(a - b) <= 2; })) << size;
     }
-    // 159 s is in the show, but at 59.94 fps its last frame is drawn at 158.992 s.
-    for (const char* word : {"--at", "--to"}) {
-        RunResult r = run_oargala({{"--capture", "late/", "--fps", "60000/1001", "--size", "16x16", word, "159"}, dir});
-        EXPECT_TRUE(r.exited(2));
-        EXPECT_EQ(r.err, std::string("oargala: ") + word + ": 159 s is after the show's last frame at "
-                         "60000/1001 (59.940) fps (frame 9530 at 158.992 s)\n");
-    }
     EXPECT_EQ(list_dir(dir), (Names{"160x60", "80x120", "data", "full", "picked"}));
     remove_tree(dir);
 }
