@@ -3,9 +3,10 @@
 // Message boxes become one line on stderr and never block. The clocks are the
 // monotonic clock, or virtual: set by hand, or stepping one frame per loop
 // iteration so that a capture is frame-exact whatever the machine's speed.
-// Depends on: headless_context.h, system_clock.h.
+// Depends on: headless_context.h, system_clock.h, frame_clock.h.
 #include "backend.h"
 
+#include "frame_clock.h"
 #include "headless_context.h"
 #include "system_clock.h"
 
@@ -123,7 +124,7 @@ static uint32_t headless_milliseconds()
 {
     switch (hl.clock_mode) {
     case CLOCK_MANUAL: return hl.manual_ms;
-    case CLOCK_FRAMES: return (uint32_t)(hl.frame * 1000u * hl.fps_den / hl.fps_num);
+    case CLOCK_FRAMES: return (uint32_t)frame_clock_ms(hl.frame, hl.fps_num, hl.fps_den);
     default: return (uint32_t)real_ms();
     }
 }
