@@ -1,21 +1,19 @@
-// capture.cpp: runs the show in a GlWindow on the headless backend with the
-// frame clock, reads each presented frame back and hands it to ffmpeg (video)
-// or to a PNG file (pictures). With motion blur the clock runs N times as
-// fast and N frames in a row are averaged into one. A frame equal to the one
-// before it is not sent again: ffmpeg repeats its picture, a PNG is copied. The show ends the process at its end through
-// platform_exit; the exit hook here finishes the capture first. A capture
-// that fails or is interrupted (SIGINT, SIGTERM, SIGHUP) removes what it
-// wrote, so nothing that looks finished is left behind, and leaves every
-// file that was there before as it was: a video is written under a unique
-// temporary name beside it, pictures into a folder of their own inside the
-// pictures' folder; either is moved into place only once it is complete.
-// Memory that runs out ends the capture the same way.
-// One capture per process, so its state is one static struct.
-// Depends on platform/, framework/, demo/, sound/, video.cpp, imageloader/png_writer.cpp.
+// capture.cpp: the capture's session: runs the show in a GlWindow on the
+// headless backend with the frame clock, reads each presented frame back and
+// hands it to the sink of the output's kind (sink.h: the ffmpeg video, or
+// PNG pictures). With motion blur the clock runs N times as fast and N frames
+// in a row are averaged into one. A frame equal to the one before it is
+// handed on as a repeat (ffmpeg repeats its picture, a PNG is copied), and a
+// still card the frame before showed is not even drawn. The show ends the
+// process at its end through platform_exit; the exit hook here finishes the
+// capture first. A capture that fails or is interrupted (SIGINT, SIGTERM,
+// SIGHUP), or runs out of memory, has its sink remove what it wrote, so
+// nothing that looks finished is left behind, and every file that was there
+// before stays as it was. One capture per process: its state is one static
+// struct. Depends on sink.h, platform/, framework/, demo/, sound/.
 #include "capture.h"
 
-#include "capture/video.h"
-#include "imageloader/png_writer.h"
+#include "capture/sink.h"
 #include "demo/demo.h"
 #include "platform/platform.h"
 #include "platform/say.h"
@@ -50,24 +48,17 @@ enum CapturePhase { PHASE_IDLE, PHASE_RUNNING, PHASE_DONE, PHASE_FAILED };
 
 static struct {
     CapturePhase phase = PHASE_IDLE;
-    CaptureKind kind = CAPTURE_VIDEO;
-    std::string output;           // as given on the command line
-    std::string partial;          // video: the temporary file ffmpeg writes
-    std::string dir;              // pictures: the folder, ending in '/'
-    std::string staging;          // pictures: this run's own folder in dir, ending in '/'
-    bool made_dir = false;
+    CaptureSettings settings;
+    const CaptureSink* sink = nullptr;
+    SinkJob job;
     unsigned width = 0, height = 0;
     uint32_t fps_num = 60, fps_den = 1;
-    const VideoFormat* format = nullptr;
-    int crf = -1;
-    std::string preset;
     uint64_t show_frames = 0;     // frames the show draws before it ends
     uint64_t first = 1;           // the first frame kept (--from)
     uint64_t planned = 0;         // frames this capture runs through
     std::vector<uint64_t> wanted; // --at frames, ascending; empty: first to planned
-    size_t next_wanted = 0;
     uint64_t frames = 0;          // frames presented so far
-    uint64_t pictures = 0;        // frames written or sent to ffmpeg
+    uint64_t pictures = 0;        // frames handed to the sink
     uint64_t repeats = 0;         // of those, repeats of the one before
     unsigned blur = 1;            // sub-frames a frame
     std::vector<uint16_t> sums;   // the sub-frames so far, added up
@@ -79,9 +70,7 @@ static struct {
     int (*still_card)() = nullptr;
     int last_card = -1;              // the still card the frame before showed
     bool skipped_draw = false;       // this frame is that card again, undrawn
-    std::vector<std::string> written;  // PNG files of this run, in staging
     std::vector<uint8_t> pixels;  // the frame read back, BGRA, bottom row first
-    bool video_started = false;
 
     bool tty = false;
     int64_t start_ns = 0, first_frame_ns = 0, last_bar_ns = 0;
@@ -99,22 +88,15 @@ static int64_t now_ns()
     return (int64_t)t.tv_sec * 1000000000 + t.tv_nsec;
 }
 
-static std::string picture_name(uint64_t n)
-{
-    char name[40];
-    snprintf(name, sizeof name, "frame-%05llu.png", (unsigned long long)n);
-    return name;
-}
+// The sinks, by CaptureKind.
+static const CaptureSink* const sinks[] = {&capture_video_sink, &capture_pictures_sink};
 
-// Makes a file (or a folder) that did not exist before, named prefix +
-// something unique + suffix, never through a symbolic link; two captures
-// started together each get their own. False with errno set.
-static bool make_unique(const std::string& prefix, const char* suffix, bool folder, std::string* made)
+bool capture_make_unique(const std::string& prefix, const char* suffix, bool folder, std::string* made)
 {
     static unsigned counter;
     for (int attempt = 0; attempt < 100; attempt++) {
         unsigned long long mix = (unsigned long long)now_ns() ^ ((unsigned long long)getpid() << 20) ^ (++counter * 7919u);
-        char unique[16];
+        char unique[8];
         for (int i = 0; i < 6; i++, mix /= 36) unique[i] = "0123456789abcdefghijklmnopqrstuvwxyz"[mix % 36];
         unique[6] = '\0';
         std::string path = prefix + unique + suffix;
@@ -135,14 +117,7 @@ static bool make_unique(const std::string& prefix, const char* suffix, bool fold
 // Removes whatever this capture wrote. Safe to call more than once.
 static void remove_output()
 {
-    video_abort();
-    if (!cap.partial.empty()) unlink(cap.partial.c_str());
-    cap.partial.clear();
-    for (const std::string& path : cap.written) unlink(path.c_str());
-    cap.written.clear();
-    if (!cap.staging.empty()) rmdir(cap.staging.c_str());
-    cap.staging.clear();
-    if (cap.made_dir) rmdir(cap.dir.c_str());   // only while it is empty
+    if (cap.sink) cap.sink->remove();
 }
 
 // Ends the progress bar's line, so the next message starts on a line of its own.
@@ -185,70 +160,22 @@ static void print_summary()
     double speed = wall > 0.0 ? show / wall : 0.0;
     // The default renderer goes unsaid.
     const char* drawn = platform_renderer() == PLATFORM_RENDERER_GLES2 ? ", drawn by the GLES 2 renderer" : "";
-    if (cap.kind == CAPTURE_VIDEO && cap.first > 1)
-        say("captured %s (%.3f to %.3f s of the video) into %s in %.1f s, %.2fx real time%s",
-                count_text(cap.pictures, "frame").c_str(),
-                (double)(cap.first - 1) * cap.fps_den / cap.fps_num, (double)cap.frames * cap.fps_den / cap.fps_num,
-                cap.output.c_str(), wall, speed, drawn);
-    else if (cap.kind == CAPTURE_VIDEO)
-        say("captured %s (%.2f s of show) into %s in %.1f s, %.2fx real time%s",
-                count_text(cap.frames, "frame").c_str(), show, cap.output.c_str(), wall, speed, drawn);
-    else
-        say("captured %s (%.2f s of show), %s in %s, in %.1f s, %.2fx real time%s",
-                count_text(cap.frames, "frame").c_str(), show, count_text(cap.pictures, "picture").c_str(), cap.dir.c_str(), wall, speed,
-                drawn);
+    say("captured %s in %.1f s, %.2fx real time%s", cap.sink->summary(cap.job, cap.frames, cap.pictures).c_str(), wall,
+        speed, drawn);
 }
 
-// Every picture of the run is written: they go from the run's own folder
-// into the pictures' folder, in place of any of the same name. A stop now
-// waits until they are all there.
-static bool move_pictures()
-{
-    for (const std::string& path : cap.written) {
-        std::string to = cap.dir + path.substr(cap.staging.size());
-        if (rename(path.c_str(), to.c_str()) != 0) {
-            fail("cannot rename " + path + " to " + to + ": " + strerror(errno));
-            return false;
-        }
-    }
-    cap.written.clear();
-    rmdir(cap.staging.c_str());
-    cap.staging.clear();
-    return true;
-}
-
-// The show has ended (or the last wanted frame is written): finish the file.
-// False after a failure, which has removed the output.
+// The show has ended (or the last wanted frame is kept): finish the output.
+// False after a failure, which has removed it.
 static bool finish()
 {
     if (cap.phase != PHASE_RUNNING) return cap.phase == PHASE_DONE;
     stop_if_requested();
     end_bar();
-    if (cap.kind == CAPTURE_VIDEO) {
-        if (!cap.video_started) {
-            fail("the show ended before its first frame");
-            return false;
-        }
-        std::string error;
-        if (!video_finish(stop_requested, &error)) {
-            stop_if_requested();
-            fail(error);
-            return false;
-        }
+    std::string error;
+    if (!cap.sink->finish(cap.job, cap.frames, &error)) {
         stop_if_requested();
-        if (rename(cap.partial.c_str(), cap.output.c_str()) != 0) {
-            fail("cannot rename " + cap.partial + " to " + cap.output + ": " + strerror(errno));
-            return false;
-        }
-        cap.partial.clear();
-        if (cap.frames != cap.planned)
-            say("the show ended after %llu frames where %llu were expected; the soundtrack runs on past the last frame",
-                    (unsigned long long)cap.frames, (unsigned long long)cap.planned);
-    } else {
-        if (!move_pictures()) return false;
-        if (cap.next_wanted < cap.wanted.size())
-            say("the show ended before frame %llu; %zu of the --at pictures were not drawn",
-                (unsigned long long)cap.wanted[cap.next_wanted], cap.wanted.size() - cap.next_wanted);
+        fail(error);
+        return false;
     }
     cap.phase = PHASE_DONE;
     print_summary();
@@ -370,36 +297,6 @@ static void read_back()
     glReadPixels(0, 0, (GLsizei)cap.width, (GLsizei)cap.height, GL_BGRA, GL_UNSIGNED_BYTE, cap.pixels.data());
 }
 
-static VideoJob video_job()
-{
-    VideoJob job;
-    job.path = cap.partial;
-    job.format = cap.format;
-    job.crf = cap.crf;
-    job.preset = cap.preset;
-    job.width = cap.width;
-    job.height = cap.height;
-    job.fps_num = cap.fps_num;
-    job.fps_den = cap.fps_den;
-    job.first_frame = cap.first;
-    job.frames = cap.planned - cap.first + 1;
-    return job;
-}
-
-static bool start_video(std::string* error)
-{
-    VideoJob job = video_job();
-    uint32_t start_ms = 0;
-    const char* path = nullptr;
-    if (sound_recorded_play(&start_ms, &path) && path && *path) {
-        job.soundtrack = path;
-        job.soundtrack_start_ms = start_ms;
-    } else {
-        say("the show played no soundtrack; the video gets a silent audio track");
-    }
-    return video_start(job, stop_requested, error);
-}
-
 // Whether frame n is one to keep.
 static bool is_wanted(uint64_t n)
 {
@@ -427,22 +324,7 @@ static void add_sub_frame(bool last)
     }
 }
 
-static bool copy_file(const std::string& from, const std::string& to, std::string* error)
-{
-    FILE* in = fopen(from.c_str(), "rb");
-    FILE* out = in ? fopen(to.c_str(), "wb") : nullptr;
-    bool ok = in && out;
-    char buffer[65536];
-    size_t n;
-    while (ok && (n = fread(buffer, 1, sizeof buffer, in)) > 0) ok = fwrite(buffer, 1, n, out) == n;
-    ok = ok && !ferror(in);
-    if (out && fclose(out) != 0) ok = false;
-    if (!ok) *error = "cannot copy " + from + " to " + to + ": " + strerror(errno);
-    if (in) fclose(in);
-    return ok;
-}
-
-// Hands the frame in cap.pixels on: to ffmpeg, or as a PNG file.
+// Hands the frame in cap.pixels on to the sink.
 static void keep_frame(uint64_t n)
 {
     // Compared in full: a cheap copy and compare next to the draw, and a
@@ -453,32 +335,7 @@ static void keep_frame(uint64_t n)
     if (!repeat && cap.detect_repeats) cap.previous = cap.pixels;
     cap.previous_frame = n;
     std::string error;
-    if (cap.kind == CAPTURE_VIDEO) {
-        if (!cap.video_started) {
-            if (!start_video(&error)) {
-                stop_if_requested();
-                fail(error);
-                platform_exit(1);
-            }
-            cap.video_started = true;
-        }
-        bool ok = repeat ? video_repeat_frame(stop_requested, &error)
-                         : video_write_frame(&cap.pixels, stop_requested, &error);
-        if (!ok) {
-            stop_if_requested();
-            fail(error);
-            platform_exit(1);
-        }
-        cap.pictures++;
-        cap.repeats += repeat;
-        return;
-    }
-    // Noted before it is written, so that a stop removes it too.
-    cap.written.push_back(cap.staging + picture_name(n));
-    const std::string& path = cap.written.back();
-    bool ok = repeat && cap.written.size() > 1
-                  ? copy_file(cap.written[cap.written.size() - 2], path, &error)
-                  : picture_write_png(path.c_str(), cap.pixels.data(), cap.width, cap.height, &error);
+    bool ok = cap.sink->keep(cap.job, n, &cap.pixels, repeat, &error);
     if (ok) {
         cap.pictures++;
         cap.repeats += repeat;
@@ -508,7 +365,6 @@ static void on_present()
     cap.skipped_draw = false;
     if (!last_sub) return;
     cap.frames = n;
-    while (cap.next_wanted < cap.wanted.size() && cap.wanted[cap.next_wanted] <= n) cap.next_wanted++;
     report_progress(n);
     // The show's last frame (it would end the process on the next one), or
     // the last frame asked for: nothing later is needed.
@@ -541,37 +397,6 @@ static void capture_init(const char* title)
 
 // ---- start ------------------------------------------------------------------
 
-// The output can be written: a video's temporary file is made now, beside
-// it (ffmpeg writes over it); a pictures folder is made when missing, with
-// the run's own folder inside. Returns false after printing why.
-static bool prepare_output()
-{
-    if (cap.kind == CAPTURE_VIDEO) {
-        if (!make_unique(cap.output + ".", ".partial", false, &cap.partial)) {
-            say("cannot write %s: %s", cap.output.c_str(), strerror(errno));
-            return false;
-        }
-        return true;
-    }
-    cap.dir = cap.output;
-    if (!platform_is_separator(cap.dir.back())) cap.dir += '/';
-    // Made first, not looked at first: Windows' stat refuses a folder's name
-    // that ends in a separator, as this one does.
-    if (mkdir(cap.dir.c_str(), 0777) == 0) {
-        cap.made_dir = true;
-    } else if (errno != EEXIST) {
-        say("cannot make the folder %s: %s", cap.dir.c_str(), strerror(errno));
-        return false;
-    }
-    if (!make_unique(cap.dir + ".oargala-", ".partial", true, &cap.staging)) {
-        say("cannot write into %s: %s", cap.dir.c_str(), strerror(errno));
-        if (cap.made_dir) rmdir(cap.dir.c_str());
-        return false;
-    }
-    cap.staging += '/';
-    return true;
-}
-
 int capture_run(const CaptureSettings& settings)
 {
     return capture_run_with(settings, demo_init, demo_frame, demo_still_card);
@@ -580,20 +405,16 @@ int capture_run(const CaptureSettings& settings)
 int capture_run_with(const CaptureSettings& settings, WindowCallback init_callback, WindowCallback frame_callback,
                      int (*still_card)())
 {
+    cap.settings = settings;
+    cap.sink = sinks[settings.kind];
     cap.init_callback = init_callback;
     cap.frame_callback = frame_callback;
     cap.still_card = still_card;
     cap.start_ns = now_ns();
-    cap.kind = settings.kind;
-    cap.output = settings.output;
     cap.width = settings.width;
     cap.height = settings.height;
     cap.fps_num = settings.fps_num;
     cap.fps_den = settings.fps_den;
-    cap.format = settings.format ? settings.format : capture_video_format(cap.output, false);
-    if (!cap.format) cap.format = &capture_formats[0];
-    cap.crf = settings.crf;
-    cap.preset = settings.preset;
     cap.blur = settings.blur ? settings.blur : 1;
     const char* repeats = getenv("OARGALA_CAPTURE_REPEATS");   // "off": send every frame (tests)
     cap.detect_repeats = !(repeats && !strcmp(repeats, "off"));
@@ -605,38 +426,23 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
         say("%s", error.c_str());
         return 2;
     }
-    if (cap.kind == CAPTURE_FRAMES && !settings.at_microseconds.empty()) {
-        for (uint64_t us : settings.at_microseconds) cap.wanted.push_back(capture_frame_at(us, cap.fps_num, cap.fps_den));
-        std::sort(cap.wanted.begin(), cap.wanted.end());
-        cap.wanted.erase(std::unique(cap.wanted.begin(), cap.wanted.end()), cap.wanted.end());
-        cap.planned = cap.wanted.back();
-    }
+    for (uint64_t us : settings.at_microseconds) cap.wanted.push_back(capture_frame_at(us, cap.fps_num, cap.fps_den));
+    std::sort(cap.wanted.begin(), cap.wanted.end());
+    cap.wanted.erase(std::unique(cap.wanted.begin(), cap.wanted.end()), cap.wanted.end());
+    if (!cap.wanted.empty()) cap.planned = cap.wanted.back();
     // The stretch from video time from to to: the frames a whole capture
     // shows from the one on screen at from up to the last that starts before to.
     cap.first = capture_frame_shown(settings.from_us, cap.fps_num, cap.fps_den);
     if (settings.to_us) cap.planned = capture_frame_at(settings.to_us, cap.fps_num, cap.fps_den);
+    cap.job.settings = &cap.settings;
+    cap.job.first = cap.first;
+    cap.job.planned = cap.planned;
+    cap.job.wanted = &cap.wanted;
+    cap.job.stop_requested = stop_requested;
 
-    if (cap.kind == CAPTURE_VIDEO && video_unsupported()) {
-        say("%s", video_unsupported());
-        return 2;
-    }
-    if (cap.kind == CAPTURE_VIDEO && !video_ffmpeg_found()) {
-        say("ffmpeg not found on PATH; a video capture needs it (Debian package ffmpeg), "
-                        "pictures do not (--capture DIR/)");
-        return 1;
-    }
-    if (cap.kind == CAPTURE_VIDEO) {
-        std::string missing = video_missing_encoders(*cap.format);
-        if (!missing.empty()) {
-            say("this ffmpeg has no %s encoder%s, which %s needs", missing.c_str(),
-                    missing.find(' ') != std::string::npos ? "s" : "", cap.format->suffix);
-            return 1;
-        }
-    }
     std::set_new_handler(on_out_of_memory);
     std::set_terminate(on_terminate);
-    if (!prepare_output()) return 1;
-
+    if (int code = cap.sink->prepare(cap.job)) return code;
     const char* why = "";
     if (!platform_select(PLATFORM_BACKEND_HEADLESS, &why)) {
         say("%s", why);
@@ -653,21 +459,14 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
     cap.tty = isatty(2) != 0;
     cap.phase = PHASE_RUNNING;
 
-    std::string what = count_text(cap.planned - cap.first + 1, "frame");
+    std::string frames = count_text(cap.planned - cap.first + 1, "frame");
     if (cap.first > 1 || (cap.planned < cap.show_frames && cap.wanted.empty()))
-        what += " (" + std::to_string(cap.first) + " to " + std::to_string(cap.planned) + " of " +
-                std::to_string(cap.show_frames) + ")";
-    if (cap.blur > 1) what += ", each the mean of " + std::to_string(cap.blur) + " sub-frames";
-    if (cap.kind == CAPTURE_VIDEO)
-        say("capturing the show into %s: %ux%u at %s fps, %s, %s", cap.output.c_str(),
-                cap.width, cap.height, fps_text(cap.fps_num, cap.fps_den).c_str(), what.c_str(), video_settings_text(video_job()).c_str());
-    else if (cap.wanted.empty())
-        say("capturing the show into %sframe-NNNNN.png: %ux%u at %s fps, %s",
-                cap.dir.c_str(), cap.width, cap.height, fps_text(cap.fps_num, cap.fps_den).c_str(), what.c_str());
-    else
-        say("capturing %s into %s: %ux%u at %s fps, frames 1 to %llu%s",
-                count_text(cap.wanted.size(), "picture").c_str(), cap.dir.c_str(), cap.width, cap.height, fps_text(cap.fps_num, cap.fps_den).c_str(),
-                (unsigned long long)cap.planned, cap.blur > 1 ? what.substr(what.find(',')).c_str() : "");
+        frames += " (" + std::to_string(cap.first) + " to " + std::to_string(cap.planned) + " of " +
+                  std::to_string(cap.show_frames) + ")";
+    std::string blur = cap.blur > 1 ? ", each the mean of " + std::to_string(cap.blur) + " sub-frames" : "";
+    std::string size_rate = std::to_string(cap.width) + "x" + std::to_string(cap.height) + " at " +
+                            fps_text(cap.fps_num, cap.fps_den) + " fps";
+    say("capturing %s", cap.sink->first_line(cap.job, size_rate, frames, blur).c_str());
 
     // Full screen as the show itself runs: the headless backend changes no
     // display mode and the title stays put.
