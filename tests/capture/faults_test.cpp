@@ -226,6 +226,23 @@ TEST(CaptureFaults, CheckDataRefusesWhatTheShowRefuses)
     remove_tree(dir);
 }
 
+// Without an OpenGL context the window says so in its own words, and the
+// capture adds why it failed; one picture is "1 picture".
+TEST(CaptureFaults, NoContextIsNamedAndOneIsOne)
+{
+    std::string dir = make_temp_dir(true);
+    RunResult r = run_oargala({{"--capture", "one/", "--at", "1", "--size", "16x16"}, dir,
+                               {"__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent.json"}});
+    EXPECT_TRUE(r.exited(1)) << r.err;
+    EXPECT_TRUE(contains(r.err, "ERROR!: Creation of OpenGL context failed!\noargala: capture failed: no OpenGL "
+                                "context could be made for the offscreen show; nothing was kept\n")) << r.err;
+    EXPECT_EQ(all_names(dir), (Names{".err", ".out", "data"}));
+    r = run_oargala({{"--capture", "one/", "--at", "1", "--size", "16x16"}, dir});
+    EXPECT_TRUE(contains(r.err, "oargala: capturing 1 picture into one/: 16x16 at 60 fps, frames 1 to 60\n")) << r.err;
+    EXPECT_TRUE(contains(r.err, "oargala: captured 60 frames (1.00 s of show), 1 picture in one/, in ")) << r.err;
+    remove_tree(dir);
+}
+
 // ---- colours ---------------------------------------------------------------
 
 static const uint8_t pure[3][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
