@@ -63,8 +63,9 @@ static struct {
     unsigned blur = 1;            // sub-frames a frame
     std::vector<uint16_t> sums;   // the sub-frames so far, added up
     bool detect_repeats = true;
-    std::vector<uint8_t> previous;   // the last frame kept, if any
-    uint64_t previous_frame = 0;     // its number
+    std::vector<uint8_t> previous;   // the last frame kept, unless the sink holds it
+    uint64_t previous_frame = 0;     // the number of the last frame kept
+    bool kept_any = false;           // a frame was kept
     WindowCallback init_callback = nullptr, frame_callback = nullptr;
     bool started = false;            // the show's init ran: it has a context
     int (*still_card)() = nullptr;
@@ -330,10 +331,14 @@ static void keep_frame(uint64_t n)
     // Compared in full: a cheap copy and compare next to the draw, and a
     // repeat found saves the pipe, the colour conversion and most of the
     // encoder's work on it. ffmpeg needs the last frame itself to end on.
+    // The video sink holds the last picture anyway: no copy of a large frame.
+    const std::vector<uint8_t>* held = cap.sink->held();
+    const std::vector<uint8_t>& before = held ? *held : cap.previous;
     bool repeat = cap.skipped_draw ||
-                  (cap.detect_repeats && !cap.previous.empty() && n != cap.planned && cap.previous == cap.pixels);
-    if (!repeat && cap.detect_repeats) cap.previous = cap.pixels;
+                  (cap.detect_repeats && !before.empty() && n != cap.planned && before == cap.pixels);
+    if (!repeat && cap.detect_repeats && !held) cap.previous = cap.pixels;
     cap.previous_frame = n;
+    cap.kept_any = true;
     std::string error;
     bool ok = cap.sink->keep(cap.job, n, &cap.pixels, repeat, &error);
     if (ok) {
@@ -382,7 +387,7 @@ static void capture_frame(const char* title)
     int card = cap.still_card && cap.detect_repeats && cap.blur == 1 ? cap.still_card() : -1;
     bool same = card >= 0 && card == cap.last_card;
     cap.last_card = card;
-    if (same && n != cap.planned && (!is_wanted(n) || (cap.previous_frame == n - 1 && !cap.previous.empty()))) {
+    if (same && n != cap.planned && (!is_wanted(n) || (cap.previous_frame == n - 1 && cap.kept_any))) {
         cap.skipped_draw = true;
         return;
     }

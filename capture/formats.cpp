@@ -16,12 +16,13 @@
 // assume it for larger sizes show the colours that were rendered; prores_ks
 // takes its tags from the frames (setparams), the others from the options.
 // FFV1 keeps the RGB itself. crf ranges: x264's and libvpx's own (8-bit).
-// At large sizes x264's threads and look-ahead would hold more than a
-// gigabyte of frames: fewer of both keep a 4K capture within 600 MB.
+// At large sizes x264's frame threads, look-ahead and B-frames would hold
+// about a gigabyte of frames: one thread, none ahead and no B-frames keep a
+// 4K capture, ffmpeg included, near 600 MB (bench/capture_memory.py).
 #define TO_709 "scale=out_color_matrix=bt709:out_range=tv,"
 #define TAGS_709 " -colorspace bt709 -color_primaries bt709 -color_trc bt709 -color_range tv"
 #define X264 "-c:v libx264 -preset {preset} -crf {crf} -pix_fmt yuv420p" TAGS_709
-#define X264_LARGE "-threads 2 -x264-params rc-lookahead=5:lookahead-threads=1:sync-lookahead=0"
+#define X264_LARGE "-threads 1 -x264-params rc-lookahead=0:bframes=0:sync-lookahead=0"
 #define H264_TEXT "H.264 crf {crf} preset {preset}, AAC 192 kb/s"
 
 const VideoFormat capture_formats[] = {

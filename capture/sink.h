@@ -34,6 +34,10 @@ struct CaptureSink {
     // another buffer of the same size), or with repeat a frame that is the
     // same picture as the one kept before it. False with the reason.
     bool (*keep)(const SinkJob& job, uint64_t n, std::vector<uint8_t>* pixels, bool repeat, std::string* error);
+    // The picture of the last frame kept (empty before the first), when the
+    // sink holds it anyway; nullptr when it does not. The session compares
+    // the next frame with it instead of keeping a copy of its own.
+    const std::vector<uint8_t>* (*held)();
     // After the last frame (frames presented in all): completes the output
     // and moves it into place. False with the reason.
     bool (*finish)(const SinkJob& job, uint64_t frames, std::string* error);

@@ -124,5 +124,7 @@ static std::string pictures_summary(const SinkJob& job, uint64_t frames, uint64_
     return count_text(frames, "frame") + text + count_text(kept, "picture") + " in " + pics.dir + ",";
 }
 
-const CaptureSink capture_pictures_sink = {pictures_prepare, pictures_first_line, pictures_keep, pictures_finish,
-                                           pictures_remove, pictures_summary};
+static const std::vector<uint8_t>* pictures_held() { return nullptr; }
+
+const CaptureSink capture_pictures_sink = {pictures_prepare, pictures_first_line, pictures_keep, pictures_held,
+                                           pictures_finish, pictures_remove, pictures_summary};

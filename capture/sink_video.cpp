@@ -126,5 +126,5 @@ static std::string video_summary(const SinkJob& job, uint64_t frames, uint64_t k
     return count_text(job.first > 1 ? kept : frames, "frame") + text + " into " + s.output;
 }
 
-const CaptureSink capture_video_sink = {video_prepare, video_first_line, video_keep, video_finish_file, video_remove,
-                                        video_summary};
+const CaptureSink capture_video_sink = {video_prepare, video_first_line, video_keep, video_last_frame, video_finish_file,
+                                        video_remove, video_summary};

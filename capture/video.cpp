@@ -155,7 +155,11 @@ std::vector<std::string> video_command(const VideoJob& job)
 {
     const VideoFormat& format = *job.format;
     std::string rate = std::to_string(job.fps_num) + "/" + std::to_string(job.fps_den);
-    std::vector<std::string> a = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats", "-f", "avi", "-i", "pipe:0"};
+    bool large = (uint64_t)job.width * job.height > large_pixels;
+    std::vector<std::string> a = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats"};
+    // A large frame is tens of megabytes: ffmpeg queues one, not eight.
+    if (large) a.insert(a.end(), {"-thread_queue_size", "1"});
+    a.insert(a.end(), {"-f", "avi", "-i", "pipe:0"});
     if (job.soundtrack.empty()) {
         a.insert(a.end(), {"-f", "lavfi", "-i", "anullsrc=channel_layout=stereo:sample_rate=" + std::to_string(audio_rate)});
     } else {
@@ -168,7 +172,7 @@ std::vector<std::string> video_command(const VideoJob& job)
     a.insert(a.end(), {"-filter_complex", "[0:v]" + std::string(format.convert) + ",fps=" + rate + "[v];" + audio_filter(job),
                        "-map", "[v]", "-map", "[a]", "-fps_mode", "passthrough"});
     add_words(&a, format.video_args, job);
-    if ((uint64_t)job.width * job.height > large_pixels) add_words(&a, format.large_args, job);
+    if (large) add_words(&a, format.large_args, job);
     add_words(&a, format.audio_args, job);
     add_words(&a, format.output_args, job);
     a.insert(a.end(), {"-y", "file:" + job.path});
@@ -299,8 +303,10 @@ static std::thread writer;
 static std::mutex writer_mutex;
 static std::condition_variable writer_wake;     // a frame is pending, or quit
 static std::condition_variable writer_done;     // the pending frame is written
-static std::vector<uint8_t> pending;    // a picture, or empty for a repeat
-static bool has_pending, writer_quit, writer_failed;
+// The last picture handed over, kept after it is written: a repeat sends an
+// empty chunk, and the capture compares the next frame with this one.
+static std::vector<uint8_t> pending;
+static bool has_pending, pending_repeat, writer_quit, writer_failed;
 static int writer_errno;
 
 // Writes all of size bytes; 0, or the errno of the failed write.
@@ -323,9 +329,10 @@ static void writer_main()
         if (!has_pending) return;
         lock.unlock();
         uint8_t header[8];
-        chunk_header(header, (uint32_t)pending.size());
+        size_t size = pending_repeat ? 0 : pending.size();
+        chunk_header(header, (uint32_t)size);
         int error = write_all(header, sizeof header);
-        if (!error) error = write_all(pending.data(), pending.size());
+        if (!error) error = write_all(pending.data(), size);
         lock.lock();
         has_pending = false;
         if (error) {
@@ -396,11 +403,24 @@ static void open_ffmpeg_log()
 // oargala's life: killed when oargala dies, even by SIGKILL. posix_spawn
 // cannot ask for the latter, so fork and exec; the child calls only what is
 // safe after a fork in a threaded process. 0, or the errno of the failure.
-static int spawn_ffmpeg(std::vector<std::string>& args, int in_fd, pid_t* pid_out)
+static int spawn_ffmpeg(std::vector<std::string>& args, bool large, int in_fd, pid_t* pid_out)
 {
     std::vector<char*> argv;
     for (std::string& s : args) argv.push_back(&s[0]);
     argv.push_back(nullptr);
+    // With large frames glibc's heap keeps hundreds of megabytes of freed
+    // frames (its threshold for fresh mappings rises to 32 MB as they come
+    // and go): below 1 MB they are mapped and handed back each time.
+    std::vector<std::string> env_words;
+    for (char** e = environ; *e; e++)
+        if (strncmp(*e, "GLIBC_TUNABLES=", 15)) env_words.push_back(*e);
+    const char* tunables = getenv("GLIBC_TUNABLES");
+    if (large) env_words.push_back(std::string("GLIBC_TUNABLES=") + (tunables && *tunables ? tunables + std::string(":") : "") +
+                                   "glibc.malloc.mmap_threshold=1048576");
+    else if (tunables) env_words.push_back(std::string("GLIBC_TUNABLES=") + tunables);
+    std::vector<char*> envp;
+    for (std::string& s : env_words) envp.push_back(&s[0]);
+    envp.push_back(nullptr);
     int report[2];   // the child's exec error, or closed by a successful exec
     if (pipe2(report, O_CLOEXEC) != 0) return errno;
     pid_t parent = getpid();
@@ -421,7 +441,7 @@ static int spawn_ffmpeg(std::vector<std::string>& args, int in_fd, pid_t* pid_ou
         sigprocmask(SIG_SETMASK, &none, nullptr);
         dup2(in_fd, 0);
         if (ffmpeg_log_fd >= 0) dup2(ffmpeg_log_fd, 2);
-        execvp(argv[0], argv.data());
+        execvpe(argv[0], argv.data(), envp.data());
         int e = errno;
         ssize_t ignored = write(report[1], &e, sizeof e);
         (void)ignored;
@@ -454,7 +474,7 @@ bool video_start(const VideoJob& job, bool (*stop_requested)(), std::string* err
     std::vector<std::string> args = video_command(job);
     open_ffmpeg_log();
     pid_t pid = 0;
-    int rc = spawn_ffmpeg(args, fds[0], &pid);
+    int rc = spawn_ffmpeg(args, (uint64_t)job.width * job.height > large_pixels, fds[0], &pid);
     close(fds[0]);
     if (rc != 0) {
         close(fds[1]);
@@ -478,6 +498,7 @@ bool video_start(const VideoJob& job, bool (*stop_requested)(), std::string* err
     writer_failed = false;
     writer_quit = false;
     has_pending = false;
+    pending.clear();
     // The writer takes no signals: they are for the main thread, which
     // decides what to do, and a write is never cut short by one.
     sigset_t blocked, previous;
@@ -503,7 +524,7 @@ static bool write_chunk(std::vector<uint8_t>* frame, bool (*stop_requested)(), s
         return false;
     }
     if (frame) pending.swap(*frame);
-    else pending.clear();
+    pending_repeat = frame == nullptr;
     has_pending = true;
     lock.unlock();
     writer_wake.notify_all();
@@ -513,6 +534,13 @@ static bool write_chunk(std::vector<uint8_t>* frame, bool (*stop_requested)(), s
 bool video_write_frame(std::vector<uint8_t>* frame, bool (*stop_requested)(), std::string* error)
 {
     return write_chunk(frame, stop_requested, error);
+}
+
+const std::vector<uint8_t>* video_last_frame()
+{
+    // Only write_chunk changes it, on the caller's thread; the writer only
+    // reads it, as the caller does here.
+    return &pending;
 }
 
 bool video_repeat_frame(bool (*stop_requested)(), std::string* error)

@@ -58,6 +58,9 @@ bool video_start(const VideoJob& job, bool (*stop_requested)(), std::string* err
 // ffmpeg stopped reading (it failed) or stop_requested() became true while
 // waiting.
 bool video_write_frame(std::vector<uint8_t>* frame, bool (*stop_requested)(), std::string* error);
+// The last picture handed to the writer, which keeps it after writing it
+// (empty before the first): what the next frame is compared with.
+const std::vector<uint8_t>* video_last_frame();
 // The same for a frame that repeats the one before it: only a few bytes go
 // to ffmpeg, which repeats the picture it has.
 bool video_repeat_frame(bool (*stop_requested)(), std::string* error);

@@ -25,6 +25,12 @@ bool video_write_frame(std::vector<uint8_t>*, bool (*)(), std::string* error)
     return false;
 }
 
+const std::vector<uint8_t>* video_last_frame()
+{
+    static const std::vector<uint8_t> none;
+    return &none;
+}
+
 bool video_repeat_frame(bool (*)(), std::string* error)
 {
     *error = video_unsupported();
