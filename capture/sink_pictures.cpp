@@ -102,8 +102,8 @@ static bool pictures_finish(const SinkJob& job, uint64_t frames, std::string* er
     size_t drawn = 0;
     while (drawn < job.wanted->size() && (*job.wanted)[drawn] <= frames) drawn++;
     if (drawn < job.wanted->size())
-        say("the show ended before frame %llu; %zu of the --at pictures were not drawn",
-            (unsigned long long)(*job.wanted)[drawn], job.wanted->size() - drawn);
+        say("the show ended before frame %llu; %llu of the --at pictures were not drawn",
+            (unsigned long long)(*job.wanted)[drawn], (unsigned long long)(job.wanted->size() - drawn));
     return true;
 }
 
