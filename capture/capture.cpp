@@ -32,8 +32,6 @@
 #include <new>
 #include <fcntl.h>
 #include <string>
-#include <strings.h>
-#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
