@@ -184,23 +184,25 @@ TEST(CaptureFaults, MemoryThatRunsOutEndsWithOneLine)
 TEST(CaptureFaults, AHangingFfmpegNeitherHoldsAStopNorOutlivesOargala)
 {
     std::string dir = make_temp_dir(true);
-    std::string fake = make_fake_ffmpeg("exec 0<&-; exec sleep 3217");
     for (int sig : {SIGTERM, SIGKILL}) {
         SCOPED_TRACE(strsignal(sig));
+        // A duration of this run's own: an ffmpeg left by another run is not this one's.
+        const std::string hang = "sleep " + std::to_string(3000000 + getpid() % 1000000 * 10 + sig);
+        std::string fake = make_fake_ffmpeg("exec 0<&-; exec " + hang);
         pid_t pid = start_oargala({{"--capture", "show.mp4", "--size", "64x48"}, dir, {"PATH=" + fake + ":/usr/bin:/bin"}},
                                   dir + "/.out", dir + "/.err");
-        for (int i = 0; i < 3000 && !process_mentions("sleep 3217"); i++) usleep(20000);
-        ASSERT_TRUE(process_mentions("sleep 3217")) << read_text(dir + "/.err");
+        for (int i = 0; i < 3000 && !process_mentions(hang); i++) usleep(20000);
+        ASSERT_TRUE(process_mentions(hang)) << read_text(dir + "/.err");
         kill(pid, sig);
         RunResult r = wait_bounded(pid, dir + "/.out", dir + "/.err");
         EXPECT_TRUE(r.killed_by(sig)) << r.err;
-        for (int i = 0; i < 3000 && process_mentions("sleep 3217"); i++) usleep(20000);
-        EXPECT_FALSE(process_mentions("sleep 3217"));
+        for (int i = 0; i < 3000 && process_mentions(hang); i++) usleep(20000);
+        EXPECT_FALSE(process_mentions(hang));
         if (sig == SIGTERM) {
             EXPECT_EQ(all_names(dir), (Names{".err", ".out", "data"}));
         }
+        remove_tree(fake);
     }
-    remove_tree(fake);
     remove_tree(dir);
 }
 
