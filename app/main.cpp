@@ -1,11 +1,12 @@
 // main.cpp: the program entry. Reads the command line (the GlWindow itself
 // always gets an empty one), then plays the show in a window, or runs one of
 // the tools: capture, decode, check-data. Chooses the data folder for the
-// show, the capture and check-data alike. Depends on every subsystem.
+// show, the capture and check-data alike (play.h). Depends on every subsystem.
 #include "capture/capture.h"
 #include "demo/demo.h"
 #include "framework/glwindow.h"
 #include "app/options.h"
+#include "app/play.h"
 #include "imageloader/decode_command.h"
 #include "platform/platform.h"
 #include "platform/say.h"
@@ -34,22 +35,9 @@ int main(int argc, char** argv)
         say("%s", why);
         return 2;
     }
-    if (options.mode == RUN_SHOW && !platform_select(PLATFORM_BACKEND_INTERACTIVE, &why)) {
-        say("%s", why);
-        return 1;
-    }
-
-    // The show, the capture and --check-data read the same folder. Without
-    // one they go on as with an empty data/: empty slots, no music.
-    std::string data_folder, searched;
-    if (!find_data_folder(options.data_folder, &data_folder, &searched))
-        say("no folder holds the show's files; searched %s", searched.c_str());
-    else if (!options.data_folder.empty() && !searched.empty())
-        // The folder the user named was passed over: say so rather than
-        // silently play another copy.
-        say("%s does not hold the show's files; using %s", options.data_folder.c_str(), data_folder.c_str());
-    use_data_folder(data_folder);
-
+    if (options.mode == RUN_SHOW && !select_window_platform()) return 1;
+    // The show, the capture and --check-data read the same folder.
+    choose_data_folder(options.data_folder);
     if (options.mode == RUN_CHECK_DATA) return check_data_command();
     if (options.mode == RUN_CAPTURE) return capture_run(options.capture);
     WindowSettings window;
@@ -58,9 +46,5 @@ int main(int argc, char** argv)
     window.width = options.show_width;
     window.height = options.show_height;
     window.vsync = options.vsync;
-    window.switch_refused_note = "--desktop fills the screen without changing its mode";
-    window.show_milliseconds = demo_show_milliseconds;
-    // The pictures decode while the window and its GL context are made.
-    demo_decode_ahead();
-    return run_demo_window(window, demo_init, demo_frame);
+    return play_show(window);
 }

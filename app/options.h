@@ -1,9 +1,10 @@
 // options.h: the command line of oargala. Only the entry reads it and hands
 // each part the settings it needs; the GlWindow itself always gets an empty
-// command-line string. Depends on capture/ for the capture's settings.
+// command-line string. Depends on capture/formats.h for the capture's
+// settings (not on the capture itself) and platform/ for the renderers.
 #pragma once
 
-#include "capture/capture.h"
+#include "capture/formats.h"
 #include "platform/platform.h"
 
 #include <string>

@@ -1,21 +1,23 @@
-// capture.cpp: runs the show in a GlWindow on the headless backend with the
-// frame clock, reads each presented frame back and hands it to ffmpeg (video)
-// or to a PNG file (pictures). With motion blur the clock runs N times as
-// fast and N frames in a row are averaged into one. A frame equal to the one
-// before it is not sent again: ffmpeg repeats its picture, a PNG is copied. The show ends the process at its end through
-// platform_exit; the exit hook here finishes the capture first. A capture
-// that fails or is interrupted (SIGINT, SIGTERM, SIGHUP) removes what it
-// wrote: the temporary video, or the pictures of this run, so nothing that
-// looks finished is left behind.
-// One capture per process, so its state is one static struct.
-// Depends on platform/, framework/, demo/, sound/, video.cpp, imageloader/png_writer.cpp.
+// capture.cpp: the capture's session: runs the show in a GlWindow on the
+// headless backend with the frame clock, reads each presented frame back and
+// hands it to the sink of the output's kind (sink.h: the ffmpeg video, or
+// PNG pictures). With motion blur the clock runs N times as fast and N frames
+// in a row are averaged into one. A frame equal to the one before it is
+// handed on as a repeat (ffmpeg repeats its picture, a PNG is copied), and a
+// still card the frame before showed is not even drawn. The show ends the
+// process at its end through platform_exit; the exit hook here finishes the
+// capture first. A capture that fails or is interrupted (SIGINT, SIGTERM,
+// SIGHUP), or runs out of memory, has its sink remove what it wrote, so
+// nothing that looks finished is left behind, and every file that was there
+// before stays as it was. One capture per process: its state is one static
+// struct. Depends on sink.h, platform/, framework/, demo/, sound/.
 #include "capture.h"
 
-#include "capture/video.h"
-#include "imageloader/png_writer.h"
+#include "capture/sink.h"
 #include "demo/demo.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
+#include "platform/say.h"
 #include "sound/sound.h"
 
 #include "platform/gl.h"
@@ -27,98 +29,48 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <exception>
+#include <new>
 #include <fcntl.h>
 #include <string>
-#include <strings.h>
-#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include "platform/posix.h"
 
-static const uint64_t show_end_ms = 159000;
-
-uint64_t capture_frame_ms(uint64_t n, uint32_t fps_num, uint32_t fps_den)
-{
-    return n * 1000 * fps_den / fps_num;
-}
-
-uint64_t capture_frame_count(uint32_t fps_num, uint32_t fps_den)
-{
-    // floor(n * 1000 * den / num) <= end  <=>  n * 1000 * den < (end + 1) * num
-    return ((show_end_ms + 1) * fps_num - 1) / (1000ull * fps_den);
-}
-
-uint64_t capture_frame_at(uint64_t microseconds, uint32_t fps_num, uint32_t fps_den)
-{
-    uint64_t scale = 1000000ull * fps_den;
-    uint64_t n = (microseconds * fps_num + scale - 1) / scale;
-    return n ? n : 1;
-}
-
-uint64_t capture_frame_shown(uint64_t microseconds, uint32_t fps_num, uint32_t fps_den)
-{
-    return microseconds * fps_num / (1000000ull * fps_den) + 1;
-}
-
-// crf ranges: x264's and libvpx's own (8-bit). ProRes and FFV1 take none.
-static const VideoFormat formats[] = {
-    {".mp4", false, CODEC_H264, "mp4", "H.264", "libx264", "aac", 0, 51, 18},
-    {".mkv", false, CODEC_H264, "matroska", "H.264", "libx264", "aac", 0, 51, 18},
-    {".webm", false, CODEC_VP9, "webm", "VP9", "libvpx-vp9", "libopus", 0, 63, 24},
-    {".mov", false, CODEC_PRORES, "mov", "ProRes", "prores_ks", "pcm_s16le", 0, -1, 0},
-    {".mkv", true, CODEC_FFV1, "matroska", "FFV1", "ffv1", "flac", 0, -1, 0},
-};
-
-const char* const capture_h264_presets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
-                                            "medium", "slow", "slower", "veryslow", nullptr};
-
-const VideoFormat* capture_video_format(const std::string& output, bool lossless)
-{
-    for (const VideoFormat& f : formats) {
-        size_t n = strlen(f.suffix);
-        if (f.lossless == lossless && output.size() >= n && strcasecmp(output.c_str() + output.size() - n, f.suffix) == 0)
-            return &f;
-    }
-    return nullptr;
-}
+#ifndef O_NOFOLLOW
+#define O_NOFOLLOW 0   // Windows has no symbolic links to follow
+#endif
 
 enum CapturePhase { PHASE_IDLE, PHASE_RUNNING, PHASE_DONE, PHASE_FAILED };
 
 static struct {
     CapturePhase phase = PHASE_IDLE;
-    CaptureKind kind = CAPTURE_VIDEO;
-    std::string output;           // as given on the command line
-    std::string partial;          // video: the temporary file ffmpeg writes
-    std::string dir;              // pictures: the folder, ending in '/'
-    bool made_dir = false;
+    CaptureSettings settings;
+    const CaptureSink* sink = nullptr;
+    SinkJob job;
     unsigned width = 0, height = 0;
     uint32_t fps_num = 60, fps_den = 1;
-    const VideoFormat* format = nullptr;
-    int crf = -1;
-    std::string preset;
     uint64_t show_frames = 0;     // frames the show draws before it ends
     uint64_t first = 1;           // the first frame kept (--from)
     uint64_t planned = 0;         // frames this capture runs through
     std::vector<uint64_t> wanted; // --at frames, ascending; empty: first to planned
-    size_t next_wanted = 0;
     uint64_t frames = 0;          // frames presented so far
-    uint64_t pictures = 0;        // frames written or sent to ffmpeg
+    uint64_t pictures = 0;        // frames handed to the sink
     uint64_t repeats = 0;         // of those, repeats of the one before
     unsigned blur = 1;            // sub-frames a frame
     std::vector<uint16_t> sums;   // the sub-frames so far, added up
     bool detect_repeats = true;
-    std::vector<uint8_t> previous;   // the last frame kept, if any
-    uint64_t previous_frame = 0;     // its number
-    WindowCallback frame_callback = nullptr;
+    std::vector<uint8_t> previous;   // the last frame kept, unless the sink holds it
+    uint64_t previous_frame = 0;     // the number of the last frame kept
+    bool kept_any = false;           // a frame was kept
+    WindowCallback init_callback = nullptr, frame_callback = nullptr;
+    bool started = false;            // the show's init ran: it has a context
     int (*still_card)() = nullptr;
     int last_card = -1;              // the still card the frame before showed
     bool skipped_draw = false;       // this frame is that card again, undrawn
-    std::vector<std::string> written;  // PNG files of this run
-    std::string writing;          // the PNG file being written, if any
     std::vector<uint8_t> pixels;  // the frame read back, BGRA, bottom row first
-    bool video_started = false;
 
     bool tty = false;
     int64_t start_ns = 0, first_frame_ns = 0, last_bar_ns = 0;
@@ -136,19 +88,28 @@ static int64_t now_ns()
     return (int64_t)t.tv_sec * 1000000000 + t.tv_nsec;
 }
 
-static std::string fps_text()
-{
-    if (cap.fps_den == 1) return std::to_string(cap.fps_num);
-    char text[32];
-    snprintf(text, sizeof text, "%.3f", (double)cap.fps_num / cap.fps_den);
-    return std::to_string(cap.fps_num) + "/" + std::to_string(cap.fps_den) + " (" + text + ")";
-}
+// The sinks, by CaptureKind.
+static const CaptureSink* const sinks[] = {&capture_video_sink, &capture_pictures_sink};
 
-static std::string picture_path(uint64_t n)
+bool capture_make_unique(const std::string& prefix, const char* suffix, bool folder, std::string* made)
 {
-    char name[40];
-    snprintf(name, sizeof name, "frame-%05llu.png", (unsigned long long)n);
-    return cap.dir + name;
+    static unsigned counter;
+    for (int attempt = 0; attempt < 100; attempt++) {
+        unsigned long long mix = (unsigned long long)now_ns() ^ ((unsigned long long)getpid() << 20) ^ (++counter * 7919u);
+        char unique[8];
+        for (int i = 0; i < 6; i++, mix /= 36) unique[i] = "0123456789abcdefghijklmnopqrstuvwxyz"[mix % 36];
+        unique[6] = '\0';
+        std::string path = prefix + unique + suffix;
+        int fd = -1;
+        if (folder ? mkdir(path.c_str(), 0777) == 0
+                   : (fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)) >= 0) {
+            if (fd >= 0) close(fd);
+            *made = path;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
 }
 
 // ---- ending -----------------------------------------------------------------
@@ -156,12 +117,7 @@ static std::string picture_path(uint64_t n)
 // Removes whatever this capture wrote. Safe to call more than once.
 static void remove_output()
 {
-    video_abort();
-    if (!cap.partial.empty()) unlink(cap.partial.c_str());
-    if (!cap.writing.empty()) unlink(cap.writing.c_str());
-    for (const std::string& path : cap.written) unlink(path.c_str());
-    cap.written.clear();
-    if (cap.made_dir) rmdir(cap.dir.c_str());   // only while it is empty
+    if (cap.sink) cap.sink->remove();
 }
 
 // Ends the progress bar's line, so the next message starts on a line of its own.
@@ -177,8 +133,7 @@ static void fail(const std::string& reason)
     cap.phase = PHASE_FAILED;
     end_bar();
     remove_output();
-    fprintf(stderr, "oargala: capture failed: %s; nothing was kept\n", reason.c_str());
-    fflush(stderr);
+    say("capture failed: %s; nothing was kept", reason.c_str());
 }
 
 // Called wherever a signal may have arrived: removes the capture and ends the
@@ -191,8 +146,7 @@ static void stop_if_requested()
         cap.phase = PHASE_FAILED;
         end_bar();
         remove_output();
-        fprintf(stderr, "oargala: capture interrupted by %s; removed what it had written\n", strsignal(sig));
-        fflush(stderr);
+        say("capture interrupted by %s; removed what it had written", strsignal(sig));
     }
     signal(sig, SIG_DFL);
     raise(sig);
@@ -206,51 +160,22 @@ static void print_summary()
     double speed = wall > 0.0 ? show / wall : 0.0;
     // The default renderer goes unsaid.
     const char* drawn = platform_renderer() == PLATFORM_RENDERER_GLES2 ? ", drawn by the GLES 2 renderer" : "";
-    if (cap.kind == CAPTURE_VIDEO && cap.first > 1)
-        fprintf(stderr, "oargala: captured %llu frames (%.3f to %.3f s of the video) into %s in %.1f s, %.2fx real time%s\n",
-                (unsigned long long)cap.pictures,
-                (double)(cap.first - 1) * cap.fps_den / cap.fps_num, (double)cap.frames * cap.fps_den / cap.fps_num,
-                cap.output.c_str(), wall, speed, drawn);
-    else if (cap.kind == CAPTURE_VIDEO)
-        fprintf(stderr, "oargala: captured %llu frames (%.2f s of show) into %s in %.1f s, %.2fx real time%s\n",
-                (unsigned long long)cap.frames, show, cap.output.c_str(), wall, speed, drawn);
-    else
-        fprintf(stderr, "oargala: captured %llu frames (%.2f s of show), %llu pictures in %s, in %.1f s, %.2fx real time%s\n",
-                (unsigned long long)cap.frames, show, (unsigned long long)cap.pictures, cap.dir.c_str(), wall, speed,
-                drawn);
-    fflush(stderr);
+    say("captured %s in %.1f s, %.2fx real time%s", cap.sink->summary(cap.job, cap.frames, cap.pictures).c_str(), wall,
+        speed, drawn);
 }
 
-// The show has ended (or the last wanted frame is written): finish the file.
-// False after a failure, which has removed the output.
+// The show has ended (or the last wanted frame is kept): finish the output.
+// False after a failure, which has removed it.
 static bool finish()
 {
     if (cap.phase != PHASE_RUNNING) return cap.phase == PHASE_DONE;
     stop_if_requested();
     end_bar();
-    if (cap.kind == CAPTURE_VIDEO) {
-        if (!cap.video_started) {
-            fail("the show ended before its first frame");
-            return false;
-        }
-        std::string error;
-        if (!video_finish(stop_requested, &error)) {
-            stop_if_requested();
-            fail(error);
-            return false;
-        }
+    std::string error;
+    if (!cap.sink->finish(cap.job, cap.frames, &error)) {
         stop_if_requested();
-        if (rename(cap.partial.c_str(), cap.output.c_str()) != 0) {
-            fail("cannot rename " + cap.partial + " to " + cap.output + ": " + strerror(errno));
-            return false;
-        }
-        cap.partial.clear();
-        if (cap.frames != cap.planned)
-            fprintf(stderr, "oargala: the show ended after %llu frames where %llu were expected; the soundtrack runs on past the last frame\n",
-                    (unsigned long long)cap.frames, (unsigned long long)cap.planned);
-    } else if (cap.next_wanted < cap.wanted.size()) {
-        fprintf(stderr, "oargala: the show ended before frame %llu; %zu of the --at pictures were not drawn\n",
-                (unsigned long long)cap.wanted[cap.next_wanted], cap.wanted.size() - cap.next_wanted);
+        fail(error);
+        return false;
     }
     cap.phase = PHASE_DONE;
     print_summary();
@@ -285,6 +210,32 @@ static void on_process_exit()
 }
 
 static void on_signal(int sig) { stop_signal = sig; }
+
+// Memory that runs out (a large --size), or a thread that cannot be made
+// for want of it, ends the capture like any other failure, instead of an
+// abort that leaves its files behind.
+static void fail_and_exit(const char* reason)
+{
+    std::set_new_handler(nullptr);   // a second failure here aborts
+    if (cap.phase == PHASE_IDLE) cap.phase = PHASE_RUNNING;
+    fail(reason);
+    _exit(1);
+}
+
+static void on_out_of_memory() { fail_and_exit("out of memory"); }
+
+static void on_terminate()
+{
+    try {
+        if (std::current_exception()) std::rethrow_exception(std::current_exception());
+    } catch (const std::bad_alloc&) {
+        fail_and_exit("out of memory");
+    } catch (const std::exception& e) {
+        fail_and_exit(e.what());
+    } catch (...) {
+    }
+    fail_and_exit("an unexpected error");
+}
 
 static void catch_signals()
 {
@@ -328,9 +279,8 @@ static void report_progress(uint64_t n)
     int tenth = (int)(n * 10 / (cap.planned ? cap.planned : 1));
     if (tenth <= cap.last_tenth) return;
     cap.last_tenth = tenth;
-    fprintf(stderr, "oargala: %3d%%  frame %llu/%llu, show %.2f s, %.1f fps, %.0f s left\n", tenth * 10,
+    say("%3d%%  frame %llu/%llu, show %.2f s, %.1f fps, %.0f s left", tenth * 10,
             (unsigned long long)n, total, show, rate, left);
-    fflush(stderr);
 }
 
 // ---- frames -----------------------------------------------------------------
@@ -345,36 +295,6 @@ static void read_back()
     if (cap.pixels.size() != size) cap.pixels.resize(size);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, (GLsizei)cap.width, (GLsizei)cap.height, GL_BGRA, GL_UNSIGNED_BYTE, cap.pixels.data());
-}
-
-static VideoJob video_job()
-{
-    VideoJob job;
-    job.path = cap.partial;
-    job.format = cap.format;
-    job.crf = cap.crf;
-    job.preset = cap.preset;
-    job.width = cap.width;
-    job.height = cap.height;
-    job.fps_num = cap.fps_num;
-    job.fps_den = cap.fps_den;
-    job.first_frame = cap.first;
-    job.frames = cap.planned - cap.first + 1;
-    return job;
-}
-
-static bool start_video(std::string* error)
-{
-    VideoJob job = video_job();
-    uint32_t start_ms = 0;
-    const char* path = nullptr;
-    if (sound_recorded_play(&start_ms, &path) && path && *path) {
-        job.soundtrack = path;
-        job.soundtrack_start_ms = start_ms;
-    } else {
-        fprintf(stderr, "oargala: the show played no soundtrack; the video gets a silent audio track\n");
-    }
-    return video_start(job, error);
 }
 
 // Whether frame n is one to keep.
@@ -404,64 +324,23 @@ static void add_sub_frame(bool last)
     }
 }
 
-static bool copy_file(const std::string& from, const std::string& to, std::string* error)
-{
-    FILE* in = fopen(from.c_str(), "rb");
-    FILE* out = in ? fopen(to.c_str(), "wb") : nullptr;
-    bool ok = in && out;
-    char buffer[65536];
-    size_t n;
-    while (ok && (n = fread(buffer, 1, sizeof buffer, in)) > 0) ok = fwrite(buffer, 1, n, out) == n;
-    ok = ok && !ferror(in);
-    if (out && fclose(out) != 0) ok = false;
-    if (!ok) *error = "cannot copy " + from + " to " + to + ": " + strerror(errno);
-    if (in) fclose(in);
-    return ok;
-}
-
-// Hands the frame in cap.pixels on: to ffmpeg, or as a PNG file.
+// Hands the frame in cap.pixels on to the sink.
 static void keep_frame(uint64_t n)
 {
     // Compared in full: a cheap copy and compare next to the draw, and a
     // repeat found saves the pipe, the colour conversion and most of the
     // encoder's work on it. ffmpeg needs the last frame itself to end on.
+    // The video sink holds the last picture anyway: no copy of a large frame.
+    const std::vector<uint8_t>* held = cap.sink->held();
+    const std::vector<uint8_t>& before = held ? *held : cap.previous;
     bool repeat = cap.skipped_draw ||
-                  (cap.detect_repeats && !cap.previous.empty() && n != cap.planned && cap.previous == cap.pixels);
-    if (!repeat && cap.detect_repeats) cap.previous = cap.pixels;
+                  (cap.detect_repeats && !before.empty() && n != cap.planned && before == cap.pixels);
+    if (!repeat && cap.detect_repeats && !held) cap.previous = cap.pixels;
     cap.previous_frame = n;
+    cap.kept_any = true;
     std::string error;
-    if (cap.kind == CAPTURE_VIDEO) {
-        if (!cap.video_started) {
-            if (!start_video(&error)) {
-                fail(error);
-                platform_exit(1);
-            }
-            cap.video_started = true;
-        }
-        bool ok = repeat ? video_repeat_frame(stop_requested, &error)
-                         : video_write_frame(&cap.pixels, stop_requested, &error);
-        if (!ok) {
-            stop_if_requested();
-            fail(error);
-            platform_exit(1);
-        }
-        cap.pictures++;
-        cap.repeats += repeat;
-        return;
-    }
-    std::string path = picture_path(n);
-    cap.writing = path + ".partial";
-    bool ok = repeat && !cap.written.empty()
-                  ? copy_file(cap.written.back(), cap.writing, &error)
-                  : picture_write_png(cap.writing.c_str(), cap.pixels.data(), cap.width, cap.height, &error);
-    if (ok && rename(cap.writing.c_str(), path.c_str()) != 0) {
-        ok = false;
-        error = "cannot rename " + cap.writing + " to " + path + ": " + strerror(errno);
-    }
+    bool ok = cap.sink->keep(cap.job, n, &cap.pixels, repeat, &error);
     if (ok) {
-        // Noted before any stop, so that a stop removes this file too.
-        cap.writing.clear();
-        cap.written.push_back(path);
         cap.pictures++;
         cap.repeats += repeat;
     }
@@ -490,7 +369,6 @@ static void on_present()
     cap.skipped_draw = false;
     if (!last_sub) return;
     cap.frames = n;
-    while (cap.next_wanted < cap.wanted.size() && cap.wanted[cap.next_wanted] <= n) cap.next_wanted++;
     report_progress(n);
     // The show's last frame (it would end the process on the next one), or
     // the last frame asked for: nothing later is needed.
@@ -508,150 +386,70 @@ static void capture_frame(const char* title)
     int card = cap.still_card && cap.detect_repeats && cap.blur == 1 ? cap.still_card() : -1;
     bool same = card >= 0 && card == cap.last_card;
     cap.last_card = card;
-    if (same && n != cap.planned && (!is_wanted(n) || (cap.previous_frame == n - 1 && !cap.previous.empty()))) {
+    if (same && n != cap.planned && (!is_wanted(n) || (cap.previous_frame == n - 1 && cap.kept_any))) {
         cap.skipped_draw = true;
         return;
     }
     cap.frame_callback(title);
 }
 
-// ---- start ------------------------------------------------------------------
-
-// The output can be written: a video's temporary file is made now (ffmpeg
-// writes over it), a pictures folder is made when missing and tried with a
-// file. Returns false after printing why.
-static bool prepare_output()
+static void capture_init(const char* title)
 {
-    if (cap.kind == CAPTURE_VIDEO) {
-        cap.partial = cap.output + ".partial";
-        int fd = open(cap.partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            fprintf(stderr, "oargala: cannot write %s: %s\n", cap.output.c_str(), strerror(errno));
-            cap.partial.clear();
-            return false;
-        }
-        close(fd);
-        return true;
-    }
-    cap.dir = cap.output;
-    if (!platform_is_separator(cap.dir.back())) cap.dir += '/';
-    // Made first, not looked at first: Windows' stat refuses a folder's name
-    // that ends in a separator, as this one does.
-    if (mkdir(cap.dir.c_str(), 0777) == 0) {
-        cap.made_dir = true;
-    } else if (errno != EEXIST) {
-        fprintf(stderr, "oargala: cannot make the folder %s: %s\n", cap.dir.c_str(), strerror(errno));
-        return false;
-    }
-    std::string probe = cap.dir + ".oargala-" + std::to_string(getpid()) + ".partial";
-    int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        fprintf(stderr, "oargala: cannot write into %s: %s\n", cap.dir.c_str(), strerror(errno));
-        if (cap.made_dir) rmdir(cap.dir.c_str());
-        return false;
-    }
-    close(fd);
-    unlink(probe.c_str());
-    return true;
+    cap.started = true;
+    cap.init_callback(title);
 }
+
+// ---- start ------------------------------------------------------------------
 
 int capture_run(const CaptureSettings& settings)
 {
     return capture_run_with(settings, demo_init, demo_frame, demo_still_card);
 }
 
-// A show time in seconds as the command line gave it, for messages.
-static std::string seconds_text(uint64_t microseconds)
-{
-    char text[32];
-    snprintf(text, sizeof text, "%llu.%06llu", (unsigned long long)(microseconds / 1000000),
-             (unsigned long long)(microseconds % 1000000));
-    return text;
-}
-
-// The video's end at this rate, for messages: "frame 9530 at 158.992 s".
-static std::string last_frame_text()
-{
-    uint64_t last_ms = capture_frame_ms(cap.show_frames, cap.fps_num, cap.fps_den);
-    char text[64];
-    snprintf(text, sizeof text, "frame %llu at %llu.%03llu s", (unsigned long long)cap.show_frames,
-             (unsigned long long)(last_ms / 1000), (unsigned long long)(last_ms % 1000));
-    return text;
-}
-
 int capture_run_with(const CaptureSettings& settings, WindowCallback init_callback, WindowCallback frame_callback,
                      int (*still_card)())
 {
+    cap.settings = settings;
+    cap.sink = sinks[settings.kind];
+    cap.init_callback = init_callback;
     cap.frame_callback = frame_callback;
     cap.still_card = still_card;
     cap.start_ns = now_ns();
-    cap.kind = settings.kind;
-    cap.output = settings.output;
     cap.width = settings.width;
     cap.height = settings.height;
     cap.fps_num = settings.fps_num;
     cap.fps_den = settings.fps_den;
-    cap.format = settings.format ? settings.format : capture_video_format(cap.output, false);
-    if (!cap.format) cap.format = &formats[0];
-    cap.crf = settings.crf;
-    cap.preset = settings.preset;
     cap.blur = settings.blur ? settings.blur : 1;
     const char* repeats = getenv("OARGALA_CAPTURE_REPEATS");   // "off": send every frame (tests)
     cap.detect_repeats = !(repeats && !strcmp(repeats, "off"));
     cap.show_frames = capture_frame_count(cap.fps_num, cap.fps_den);
     cap.planned = cap.show_frames;
 
-    if (cap.kind == CAPTURE_FRAMES && !settings.at_microseconds.empty()) {
-        for (uint64_t us : settings.at_microseconds) {
-            uint64_t n = capture_frame_at(us, cap.fps_num, cap.fps_den);
-            if (n > cap.show_frames) {
-                fprintf(stderr, "oargala: --at: %s s is after the show's last frame at %s fps (%s)\n",
-                        seconds_text(us).c_str(), fps_text().c_str(), last_frame_text().c_str());
-                return 2;
-            }
-            cap.wanted.push_back(n);
-        }
-        std::sort(cap.wanted.begin(), cap.wanted.end());
-        cap.wanted.erase(std::unique(cap.wanted.begin(), cap.wanted.end()), cap.wanted.end());
-        cap.planned = cap.wanted.back();
-    }
-    // The stretch from video time from to to: the frames a whole capture
-    // shows from the one on screen at from up to the last that starts before to.
-    if (settings.from_us || settings.to_us) {
-        cap.first = capture_frame_shown(settings.from_us, cap.fps_num, cap.fps_den);
-        if (settings.to_us) cap.planned = capture_frame_at(settings.to_us, cap.fps_num, cap.fps_den);
-        for (auto [n, word, us] : {std::tuple<uint64_t, const char*, uint64_t>{cap.first, "--from", settings.from_us},
-                                   {cap.planned, "--to", settings.to_us}}) {
-            if (cap.show_frames < n) {
-                fprintf(stderr, "oargala: %s: %s s is after the show's last frame at %s fps (%s)\n", word,
-                        seconds_text(us).c_str(), fps_text().c_str(), last_frame_text().c_str());
-                return 2;
-            }
-        }
-    }
-
-    if (cap.kind == CAPTURE_VIDEO && video_unsupported()) {
-        fprintf(stderr, "oargala: %s\n", video_unsupported());
+    std::string error;
+    if (!capture_check_times(settings, &error)) {   // the parser checks first
+        say("%s", error.c_str());
         return 2;
     }
-    if (cap.kind == CAPTURE_VIDEO && !video_ffmpeg_found()) {
-        fprintf(stderr, "oargala: ffmpeg not found on PATH; a video capture needs it (Debian package ffmpeg), "
-                        "pictures do not (--capture DIR/)\n");
-        return 1;
-    }
-    if (cap.kind == CAPTURE_VIDEO) {
-        std::string missing = video_missing_encoders(*cap.format);
-        if (!missing.empty()) {
-            fprintf(stderr, "oargala: this ffmpeg has no %s encoder%s, which %s needs\n", missing.c_str(),
-                    missing.find(' ') != std::string::npos ? "s" : "", cap.format->suffix);
-            return 1;
-        }
-    }
-    if (!prepare_output()) return 1;
+    for (uint64_t us : settings.at_microseconds) cap.wanted.push_back(capture_frame_at(us, cap.fps_num, cap.fps_den));
+    std::sort(cap.wanted.begin(), cap.wanted.end());
+    cap.wanted.erase(std::unique(cap.wanted.begin(), cap.wanted.end()), cap.wanted.end());
+    if (!cap.wanted.empty()) cap.planned = cap.wanted.back();
+    // The stretch from video time from to to: the frames a whole capture
+    // shows from the one on screen at from up to the last that starts before to.
+    cap.first = capture_frame_shown(settings.from_us, cap.fps_num, cap.fps_den);
+    if (settings.to_us) cap.planned = capture_frame_at(settings.to_us, cap.fps_num, cap.fps_den);
+    cap.job.settings = &cap.settings;
+    cap.job.first = cap.first;
+    cap.job.planned = cap.planned;
+    cap.job.wanted = &cap.wanted;
+    cap.job.stop_requested = stop_requested;
 
+    std::set_new_handler(on_out_of_memory);
+    std::set_terminate(on_terminate);
+    if (int code = cap.sink->prepare(cap.job)) return code;
     const char* why = "";
     if (!platform_select(PLATFORM_BACKEND_OFFSCREEN, &why)) {
-        fprintf(stderr, "oargala: %s\n", why);
+        say("%s", why);
         remove_output();
         return 1;
     }
@@ -665,29 +463,21 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
     cap.tty = isatty(2) != 0;
     cap.phase = PHASE_RUNNING;
 
-    std::string what = std::to_string(cap.planned - cap.first + 1) + " frames";
+    std::string frames = count_text(cap.planned - cap.first + 1, "frame");
     if (cap.first > 1 || (cap.planned < cap.show_frames && cap.wanted.empty()))
-        what += " (" + std::to_string(cap.first) + " to " + std::to_string(cap.planned) + " of " +
-                std::to_string(cap.show_frames) + ")";
-    if (cap.blur > 1) what += ", each the mean of " + std::to_string(cap.blur) + " sub-frames";
-    if (cap.kind == CAPTURE_VIDEO)
-        fprintf(stderr, "oargala: capturing the show into %s: %ux%u at %s fps, %s, %s\n", cap.output.c_str(),
-                cap.width, cap.height, fps_text().c_str(), what.c_str(), video_settings_text(video_job()).c_str());
-    else if (cap.wanted.empty())
-        fprintf(stderr, "oargala: capturing the show into %sframe-NNNNN.png: %ux%u at %s fps, %s\n",
-                cap.dir.c_str(), cap.width, cap.height, fps_text().c_str(), what.c_str());
-    else
-        fprintf(stderr, "oargala: capturing %zu pictures into %s: %ux%u at %s fps, frames 1 to %llu%s\n",
-                cap.wanted.size(), cap.dir.c_str(), cap.width, cap.height, fps_text().c_str(),
-                (unsigned long long)cap.planned, cap.blur > 1 ? what.substr(what.find(',')).c_str() : "");
-    fflush(stderr);
+        frames += " (" + std::to_string(cap.first) + " to " + std::to_string(cap.planned) + " of " +
+                  std::to_string(cap.show_frames) + ")";
+    std::string blur = cap.blur > 1 ? ", each the mean of " + std::to_string(cap.blur) + " sub-frames" : "";
+    std::string size_rate = std::to_string(cap.width) + "x" + std::to_string(cap.height) + " at " +
+                            fps_text(cap.fps_num, cap.fps_den) + " fps";
+    say("capturing %s", cap.sink->first_line(cap.job, size_rate, frames, blur).c_str());
 
     // Full screen as the show itself runs: the headless backend changes no
     // display mode and the title stays put.
-    run_demo_window(WindowSettings(), init_callback, capture_frame);
+    run_demo_window(WindowSettings(), capture_init, capture_frame);
     // The show never returns from run by itself: it ends the process. Here
-    // start-up failed (a message said why) or it stopped early.
+    // start-up failed (the window's message said how) or it stopped early.
     stop_if_requested();
-    fail("the show stopped before its end");
+    fail(cap.started ? "the show stopped before its end" : "no OpenGL context could be made for the offscreen show");
     return 1;
 }

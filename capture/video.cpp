@@ -2,8 +2,15 @@
 // command line, the AVI stream on the frame pipe with the thread that writes
 // to it, and waiting for ffmpeg. One
 // capture per process, so the process id, the pipe and the thread are statics.
-// Depends on POSIX: posix_spawnp, pipe2, waitpid, kill; std::thread.
+// A capture is done only when the file is really finished: ffmpeg's exit
+// code alone is not enough (a full disk while it writes the trailer still
+// ends with 0), so its error lines count too, and the finished file is read
+// back with ffprobe for its streams and length.
+// Depends on POSIX: fork, execvp, posix_spawnp, pipe2, waitpid, kill; Linux's
+// prctl (ffmpeg dies with oargala); std::thread.
 #include "video.h"
+
+#include "platform/say.h"
 
 #include <cerrno>
 #include <chrono>
@@ -16,6 +23,7 @@
 #include <mutex>
 #include <pthread.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -28,6 +36,8 @@ static const unsigned audio_rate = 44100;
 static pid_t ffmpeg_pid = 0;
 static int pipe_fd = -1;
 static int ffmpeg_log_fd = -1;   // ffmpeg's standard error: an unlinked file
+static std::string output_path;  // the file ffmpeg writes
+static double expected_seconds;   // the length the finished video must have
 
 const char* video_unsupported() { return nullptr; }
 
@@ -98,9 +108,9 @@ static std::string audio_filter(const VideoJob& job)
     std::string end = std::to_string(sample_at_frame_end(job, job.first_frame - 1 + job.frames));
     std::string tail = "apad=whole_len=" + end + ",atrim=start_sample=" + first + ":end_sample=" + end +
                        ",asetpts=N/SR/TB";
-    // Opus runs at 48 kHz; the cut is made at the soundtrack's own rate first.
-    if (job.format->codec == CODEC_VP9) tail += ",aresample=48000";
-    tail += "[a]";
+    // The cut is made at the soundtrack's own rate, before a format's own
+    // (Opus runs at 48 kHz).
+    tail += job.format->audio_rate + std::string("[a]");
     if (job.soundtrack.empty()) return "[1:a]" + tail;
 
     // Video time 0 shows the show at 1/fps; the soundtrack began at its start
@@ -117,26 +127,39 @@ static std::string audio_filter(const VideoJob& job)
     return chain + tail;
 }
 
-static int crf_of(const VideoJob& job) { return job.crf >= 0 ? job.crf : job.format->crf_default; }
-static std::string preset_of(const VideoJob& job) { return job.preset.empty() ? "veryfast" : job.preset; }
-
-std::string video_settings_text(const VideoJob& job)
+// A row's words with the job's values put in.
+static std::string fill(const char* text, const VideoJob& job)
 {
-    switch (job.format->codec) {
-    case CODEC_H264:
-        return "H.264 crf " + std::to_string(crf_of(job)) + " preset " + preset_of(job) + ", AAC 192 kb/s";
-    case CODEC_VP9: return "VP9 crf " + std::to_string(crf_of(job)) + ", Opus 192 kb/s";
-    case CODEC_PRORES: return "ProRes 422 HQ 10-bit, PCM 16-bit";
-    case CODEC_FFV1: return "FFV1 lossless RGB, FLAC";
-    }
-    return "";
+    std::string out = text;
+    int crf = job.crf >= 0 ? job.crf : job.format->crf_default;
+    for (auto [key, value] : {std::pair<const char*, std::string>{"{crf}", std::to_string(crf)},
+                              {"{preset}", job.preset.empty() ? capture_default_preset : job.preset}})
+        for (size_t at; (at = out.find(key)) != std::string::npos;) out.replace(at, strlen(key), value);
+    return out;
 }
+
+// The row's words, split at spaces, onto the command line.
+static void add_words(std::vector<std::string>* a, const char* text, const VideoJob& job)
+{
+    std::string words = fill(text, job);
+    for (size_t start = 0, end; start < words.size(); start = end + 1) {
+        end = words.find(' ', start);
+        if (end == std::string::npos) end = words.size();
+        if (end > start) a->push_back(words.substr(start, end - start));
+    }
+}
+
+std::string video_settings_text(const VideoJob& job) { return fill(job.format->settings, job); }
 
 std::vector<std::string> video_command(const VideoJob& job)
 {
     const VideoFormat& format = *job.format;
     std::string rate = std::to_string(job.fps_num) + "/" + std::to_string(job.fps_den);
-    std::vector<std::string> a = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats", "-f", "avi", "-i", "pipe:0"};
+    bool large = (uint64_t)job.width * job.height > large_pixels;
+    std::vector<std::string> a = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats"};
+    // A large frame is tens of megabytes: ffmpeg queues one, not eight.
+    if (large) a.insert(a.end(), {"-thread_queue_size", "1"});
+    a.insert(a.end(), {"-f", "avi", "-i", "pipe:0"});
     if (job.soundtrack.empty()) {
         a.insert(a.end(), {"-f", "lavfi", "-i", "anullsrc=channel_layout=stereo:sample_rate=" + std::to_string(audio_rate)});
     } else {
@@ -145,68 +168,51 @@ std::vector<std::string> video_command(const VideoJob& job)
     // A repeated frame comes as an empty chunk, so its picture arrives with a
     // gap in the timestamps; the fps filter fills each gap with the picture
     // before it: a constant frame rate with every frame. It goes after the
-    // conversion, which then runs once per distinct picture. BT.709 in the
-    // conversion and in the stream's tags, so that players that assume it
-    // for larger sizes show the colours that were rendered; the lossless
-    // file keeps the RGB itself.
-    std::string convert, tags_range = "tv";
-    std::vector<std::string> video;
-    switch (format.codec) {
-    case CODEC_H264:
-        convert = "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p";
-        video = {"-c:v", "libx264", "-preset", preset_of(job), "-crf", std::to_string(crf_of(job)), "-pix_fmt", "yuv420p"};
-        break;
-    case CODEC_VP9:
-        convert = "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p";
-        video = {"-c:v", "libvpx-vp9", "-crf", std::to_string(crf_of(job)), "-b:v", "0", "-deadline", "good",
-                 "-cpu-used", "4", "-row-mt", "1", "-pix_fmt", "yuv420p"};
-        break;
-    case CODEC_PRORES:
-        convert = "scale=out_color_matrix=bt709:out_range=tv,format=yuv422p10le";
-        video = {"-c:v", "prores_ks", "-profile:v", "3", "-vendor", "apl0", "-pix_fmt", "yuv422p10le"};
-        break;
-    case CODEC_FFV1:
-        convert = "format=bgr0";
-        video = {"-c:v", "ffv1", "-level", "3", "-g", "1", "-slices", "4", "-slicecrc", "1", "-pix_fmt", "bgr0"};
-        break;
-    }
-    a.insert(a.end(), {"-filter_complex", "[0:v]" + convert + ",fps=" + rate + "[v];" + audio_filter(job),
+    // conversion, which then runs once per distinct picture.
+    a.insert(a.end(), {"-filter_complex", "[0:v]" + std::string(format.convert) + ",fps=" + rate + "[v];" + audio_filter(job),
                        "-map", "[v]", "-map", "[a]", "-fps_mode", "passthrough"});
-    a.insert(a.end(), video.begin(), video.end());
-    if (format.codec != CODEC_FFV1)
-        a.insert(a.end(), {"-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709",
-                           "-color_range", tags_range});
-    a.insert(a.end(), {"-c:a", format.audio_encoder});
-    if (format.codec == CODEC_H264 || format.codec == CODEC_VP9) a.insert(a.end(), {"-b:a", "192k"});
-    // The index at the front: the file plays while it is still downloading.
-    if (!strcmp(format.container, "mp4")) a.insert(a.end(), {"-movflags", "+faststart"});
-    a.insert(a.end(), {"-f", format.container, "-y", "file:" + job.path});
+    add_words(&a, format.video_args, job);
+    if (large) add_words(&a, format.large_args, job);
+    add_words(&a, format.audio_args, job);
+    add_words(&a, format.output_args, job);
+    a.insert(a.end(), {"-y", "file:" + job.path});
     return a;
 }
 
-std::string video_missing_encoders(const VideoFormat& format)
+// Runs argv (argv[0] found on PATH) and returns its standard output; its
+// standard error is dropped. False when it cannot start or ends other than
+// with exit code 0.
+static bool command_output(const std::vector<std::string>& args, std::string* out)
 {
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return "";
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    char* argv[] = {(char*)"ffmpeg", (char*)"-hide_banner", (char*)"-encoders", nullptr};
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     pid_t pid = 0;
-    int rc = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv, environ);
+    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
-    std::string list;
     char buffer[4096];
     ssize_t n;
     while (rc == 0 && ((n = read(fds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)))
-        if (n > 0) list.append(buffer, (size_t)n);
+        if (n > 0) out->append(buffer, (size_t)n);
     close(fds[0]);
-    if (rc != 0) return "";
+    if (rc != 0) return false;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string video_missing_encoders(const VideoFormat& format)
+{
+    std::string list;
+    if (!command_output({"ffmpeg", "-hide_banner", "-encoders"}, &list) && list.empty()) return "";
     // Lines like " V....D libx264   libx264 H.264 / AVC ...": the name is the second word.
     std::string missing;
     for (const char* encoder : {format.video_encoder, format.audio_encoder}) {
@@ -216,10 +222,11 @@ std::string video_missing_encoders(const VideoFormat& format)
     return missing;
 }
 
-// ffmpeg's last line on its standard error, "" when it wrote none.
-static std::string ffmpeg_last_line()
+// ffmpeg's lines on its standard error (at -loglevel error, only errors).
+static std::vector<std::string> ffmpeg_lines()
 {
-    if (ffmpeg_log_fd < 0) return "";
+    std::vector<std::string> lines;
+    if (ffmpeg_log_fd < 0) return lines;
     std::string text;
     char buffer[4096];
     ssize_t n;
@@ -229,9 +236,28 @@ static std::string ffmpeg_last_line()
         offset += n;
         if (text.size() > 65536) text.erase(0, text.size() - 4096);
     }
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-    size_t start = text.find_last_of("\r\n");
-    return start == std::string::npos ? text : text.substr(start + 1);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The line of ffmpeg's that says why, "" when it wrote none. Its last lines
+// are often generic ("Error initializing output stream 0:0 --", "Conversion
+// failed!"): the cause is the line before them.
+static std::string ffmpeg_last_line()
+{
+    std::vector<std::string> lines = ffmpeg_lines();
+    while (lines.size() > 1 && (lines.back() == "Conversion failed!" ||
+                                lines.back().rfind("Error initializing output stream", 0) == 0))
+        lines.pop_back();
+    return lines.empty() ? "" : lines.back();
 }
 
 static std::string describe_status(int status)
@@ -277,8 +303,10 @@ static std::thread writer;
 static std::mutex writer_mutex;
 static std::condition_variable writer_wake;     // a frame is pending, or quit
 static std::condition_variable writer_done;     // the pending frame is written
-static std::vector<uint8_t> pending;    // a picture, or empty for a repeat
-static bool has_pending, writer_quit, writer_failed;
+// The last picture handed over, kept after it is written: a repeat sends an
+// empty chunk, and the capture compares the next frame with this one.
+static std::vector<uint8_t> pending;
+static bool has_pending, pending_repeat, writer_quit, writer_failed;
 static int writer_errno;
 
 // Writes all of size bytes; 0, or the errno of the failed write.
@@ -301,9 +329,10 @@ static void writer_main()
         if (!has_pending) return;
         lock.unlock();
         uint8_t header[8];
-        chunk_header(header, (uint32_t)pending.size());
+        size_t size = pending_repeat ? 0 : pending.size();
+        chunk_header(header, (uint32_t)size);
         int error = write_all(header, sizeof header);
-        if (!error) error = write_all(pending.data(), pending.size());
+        if (!error) error = write_all(pending.data(), size);
         lock.lock();
         has_pending = false;
         if (error) {
@@ -358,7 +387,82 @@ static std::string writer_failure(bool (*stop_requested)(), bool* interrupted)
     return text.substr(0, colon) + " and stopped reading frames" + text.substr(colon);
 }
 
-bool video_start(const VideoJob& job, std::string* error)
+// ffmpeg's messages go to a file of their own (in TMPDIR, unlinked at once),
+// so that a failure can be told in one line with ffmpeg's own words.
+static void open_ffmpeg_log()
+{
+    if (ffmpeg_log_fd >= 0) close(ffmpeg_log_fd);
+    const char* tmp = getenv("TMPDIR");
+    std::string name = std::string(tmp && *tmp ? tmp : "/tmp") + "/oargala-ffmpeg-XXXXXX";
+    ffmpeg_log_fd = mkostemp(&name[0], O_CLOEXEC);
+    if (ffmpeg_log_fd >= 0) unlink(name.c_str());
+}
+
+// Starts ffmpeg reading from in_fd, in a process group of its own (a Ctrl-C
+// at the terminal reaches only oargala, which then stops it) and tied to
+// oargala's life: killed when oargala dies, even by SIGKILL. posix_spawn
+// cannot ask for the latter, so fork and exec; the child calls only what is
+// safe after a fork in a threaded process. 0, or the errno of the failure.
+static int spawn_ffmpeg(std::vector<std::string>& args, bool large, int in_fd, pid_t* pid_out)
+{
+    std::vector<char*> argv;
+    for (std::string& s : args) argv.push_back(&s[0]);
+    argv.push_back(nullptr);
+    // With large frames glibc's heap keeps hundreds of megabytes of freed
+    // frames (its threshold for fresh mappings rises to 32 MB as they come
+    // and go): below 1 MB they are mapped and handed back each time.
+    std::vector<std::string> env_words;
+    for (char** e = environ; *e; e++)
+        if (strncmp(*e, "GLIBC_TUNABLES=", 15)) env_words.push_back(*e);
+    const char* tunables = getenv("GLIBC_TUNABLES");
+    if (large) env_words.push_back(std::string("GLIBC_TUNABLES=") + (tunables && *tunables ? tunables + std::string(":") : "") +
+                                   "glibc.malloc.mmap_threshold=1048576");
+    else if (tunables) env_words.push_back(std::string("GLIBC_TUNABLES=") + tunables);
+    std::vector<char*> envp;
+    for (std::string& s : env_words) envp.push_back(&s[0]);
+    envp.push_back(nullptr);
+    int report[2];   // the child's exec error, or closed by a successful exec
+    if (pipe2(report, O_CLOEXEC) != 0) return errno;
+    pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid < 0) {
+        int e = errno;
+        close(report[0]);
+        close(report[1]);
+        return e;
+    }
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);   // oargala died before the line above
+        setpgid(0, 0);
+        for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) signal(sig, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        dup2(in_fd, 0);
+        if (ffmpeg_log_fd >= 0) dup2(ffmpeg_log_fd, 2);
+        execvpe(argv[0], argv.data(), envp.data());
+        int e = errno;
+        ssize_t ignored = write(report[1], &e, sizeof e);
+        (void)ignored;
+        _exit(127);
+    }
+    close(report[1]);
+    int e = 0;
+    ssize_t n;
+    while ((n = read(report[0], &e, sizeof e)) < 0 && errno == EINTR) {
+    }
+    close(report[0]);
+    if (n == (ssize_t)sizeof e) {
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        return e;
+    }
+    *pid_out = pid;
+    return 0;
+}
+
+bool video_start(const VideoJob& job, bool (*stop_requested)(), std::string* error)
 {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
@@ -367,38 +471,10 @@ bool video_start(const VideoJob& job, std::string* error)
     }
     // A larger pipe: fewer switches between the two processes per frame.
     fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
-
     std::vector<std::string> args = video_command(job);
-    std::vector<char*> argv;
-    for (std::string& s : args) argv.push_back(&s[0]);
-    argv.push_back(nullptr);
-
-    // ffmpeg's messages go to a file of their own, so that a failure can be
-    // told in one line with ffmpeg's last one.
-    if (ffmpeg_log_fd >= 0) close(ffmpeg_log_fd);
-    char log_name[] = "/tmp/oargala-ffmpeg-XXXXXX";
-    ffmpeg_log_fd = mkostemp(log_name, O_CLOEXEC);
-    if (ffmpeg_log_fd >= 0) unlink(log_name);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
-    if (ffmpeg_log_fd >= 0) posix_spawn_file_actions_adddup2(&actions, ffmpeg_log_fd, 2);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t defaults, none;
-    sigemptyset(&defaults);
-    for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, sig);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
-
+    open_ffmpeg_log();
     pid_t pid = 0;
-    int rc = posix_spawnp(&pid, "ffmpeg", &actions, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+    int rc = spawn_ffmpeg(args, (uint64_t)job.width * job.height > large_pixels, fds[0], &pid);
     close(fds[0]);
     if (rc != 0) {
         close(fds[1]);
@@ -408,18 +484,21 @@ bool video_start(const VideoJob& job, std::string* error)
     }
     ffmpeg_pid = pid;
     pipe_fd = fds[1];
+    output_path = job.path;
+    expected_seconds = (double)job.frames * job.fps_den / job.fps_num;
     // Small: the pipe takes it at once.
     std::vector<uint8_t> header = avi_header(job);
     if (int e = write_all(header.data(), header.size())) {
         writer_errno = e;
         writer_failed = true;
         bool interrupted = false;
-        *error = writer_failure(nullptr, &interrupted);
+        *error = writer_failure(stop_requested, &interrupted);
         return false;
     }
     writer_failed = false;
     writer_quit = false;
     has_pending = false;
+    pending.clear();
     // The writer takes no signals: they are for the main thread, which
     // decides what to do, and a write is never cut short by one.
     sigset_t blocked, previous;
@@ -445,7 +524,7 @@ static bool write_chunk(std::vector<uint8_t>* frame, bool (*stop_requested)(), s
         return false;
     }
     if (frame) pending.swap(*frame);
-    else pending.clear();
+    pending_repeat = frame == nullptr;
     has_pending = true;
     lock.unlock();
     writer_wake.notify_all();
@@ -457,9 +536,42 @@ bool video_write_frame(std::vector<uint8_t>* frame, bool (*stop_requested)(), st
     return write_chunk(frame, stop_requested, error);
 }
 
+const std::vector<uint8_t>* video_last_frame()
+{
+    // Only write_chunk changes it, on the caller's thread; the writer only
+    // reads it, as the caller does here.
+    return &pending;
+}
+
 bool video_repeat_frame(bool (*stop_requested)(), std::string* error)
 {
     return write_chunk(nullptr, stop_requested, error);
+}
+
+// The file ffmpeg says it finished, read back: a regular file holding a
+// video and an audio stream, as long as the frames sent (an audio frame
+// more or less).
+static bool check_finished(std::string* error)
+{
+    struct stat st;
+    if (lstat(output_path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
+        *error = "ffmpeg ended without writing the file";
+        return false;
+    }
+    std::string out;
+    bool read = command_output({"ffprobe", "-v", "error", "-show_entries", "stream=codec_type:format=duration", "-of",
+                                "default=noprint_wrappers=1", "file:" + output_path},
+                               &out);
+    bool video = out.find("codec_type=video\n") != std::string::npos;
+    bool audio = out.find("codec_type=audio\n") != std::string::npos;
+    size_t at = out.find("duration=");
+    double seconds = at == std::string::npos ? 0.0 : atof(out.c_str() + at + 9);
+    if (read && video && audio && seconds + 0.1 >= expected_seconds) return true;
+    char text[160];
+    snprintf(text, sizeof text, "the finished file does not read back whole (ffprobe: %s, %s, %.3f of %.3f s)",
+             video ? "video" : "no video", audio ? "audio" : "no audio", seconds, expected_seconds);
+    *error = read ? text : "the finished file cannot be read back (ffprobe fails on it)";
+    return false;
 }
 
 bool video_finish(bool (*stop_requested)(), std::string* error)
@@ -486,9 +598,16 @@ bool video_finish(bool (*stop_requested)(), std::string* error)
     case WAIT_FAILED: return false;
     case WAIT_ENDED: break;
     }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-    *error = describe_status(status);
-    return false;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        *error = describe_status(status);
+        return false;
+    }
+    // ffmpeg ends with 0 even when it could not write the file's end.
+    if (!ffmpeg_lines().empty()) {
+        *error = "ffmpeg could not finish the file: " + ffmpeg_last_line();
+        return false;
+    }
+    return check_finished(error);
 }
 
 void video_abort()

@@ -6,10 +6,10 @@
 // pipe carries an AVI stream of uncompressed frames, where an empty frame
 // repeats the one before; the soundtrack is a second input that ffmpeg reads
 // from its file. Its messages go to a file, for the one line of a failure.
-// Depends on capture.h (the formats) and POSIX (posix_spawn, pipes, waitpid).
+// Depends on formats.h (the formats) and POSIX (posix_spawn, pipes, waitpid).
 #pragma once
 
-#include "capture/capture.h"
+#include "capture/formats.h"
 
 #include <cstdint>
 #include <string>
@@ -19,7 +19,7 @@ struct VideoJob {
     std::string path;               // where ffmpeg writes: the temporary name
     const VideoFormat* format = nullptr;
     int crf = -1;                   // -1: the format's default
-    std::string preset;             // H.264; empty: veryfast
+    std::string preset;             // H.264; empty: the default
     unsigned width = 0, height = 0;
     uint32_t fps_num = 60, fps_den = 1;
     // The video holds frames first_frame .. first_frame + frames - 1 of a
@@ -49,20 +49,26 @@ std::string video_settings_text(const VideoJob& job);
 // from standard input.
 std::vector<std::string> video_command(const VideoJob& job);
 
-// Starts ffmpeg. False with a one-line reason in *error.
-bool video_start(const VideoJob& job, std::string* error);
+// Starts ffmpeg. False with a one-line reason in *error ("interrupted" when
+// stop_requested() became true while ffmpeg was being waited for).
+bool video_start(const VideoJob& job, bool (*stop_requested)(), std::string* error);
 // Hands one frame of width * height * 4 bytes (BGRA, bottom row first) to
 // the writer thread, once it has written the previous one, and gives the
 // caller that previous frame's buffer back in *frame to fill next. False when
 // ffmpeg stopped reading (it failed) or stop_requested() became true while
 // waiting.
 bool video_write_frame(std::vector<uint8_t>* frame, bool (*stop_requested)(), std::string* error);
+// The last picture handed to the writer, which keeps it after writing it
+// (empty before the first): what the next frame is compared with.
+const std::vector<uint8_t>* video_last_frame();
 // The same for a frame that repeats the one before it: only a few bytes go
 // to ffmpeg, which repeats the picture it has.
 bool video_repeat_frame(bool (*stop_requested)(), std::string* error);
 // Waits for the last frame to be written, closes the pipe and waits for
-// ffmpeg to finish the file. False, with the reason (ffmpeg's last error line
-// when it failed), when ffmpeg failed or stop_requested() became true meanwhile.
+// ffmpeg to finish the file, then reads the file back. False, with the
+// reason (ffmpeg's own line when it wrote one), when ffmpeg failed, reported
+// an error, left a file without its streams or shorter than the frames sent,
+// or stop_requested() became true meanwhile.
 bool video_finish(bool (*stop_requested)(), std::string* error);
 // Stops ffmpeg at once (SIGKILL), then the writer thread, and waits for both.
 // Safe to call when they never started or have already finished.

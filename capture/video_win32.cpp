@@ -13,7 +13,7 @@ std::string video_missing_encoders(const VideoFormat&) { return ""; }
 std::string video_settings_text(const VideoJob&) { return ""; }
 std::vector<std::string> video_command(const VideoJob&) { return {}; }
 
-bool video_start(const VideoJob&, std::string* error)
+bool video_start(const VideoJob&, bool (*)(), std::string* error)
 {
     *error = video_unsupported();
     return false;
@@ -23,6 +23,12 @@ bool video_write_frame(std::vector<uint8_t>*, bool (*)(), std::string* error)
 {
     *error = video_unsupported();
     return false;
+}
+
+const std::vector<uint8_t>* video_last_frame()
+{
+    static const std::vector<uint8_t> none;
+    return &none;
 }
 
 bool video_repeat_frame(bool (*)(), std::string* error)

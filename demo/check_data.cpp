@@ -23,6 +23,9 @@ int check_data_command()
     loader_log = nullptr;
 
     ImageLoader loader;
+    // Read as the show reads them, 4 bytes a pixel for the upload: a picture
+    // too large for that is refused here as it is in the show.
+    loader.texture_layout = true;
     int empty = 0;
     // The path column fits the longest path: a data folder may lie deep.
     int width = 36;

@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <string>
 
+// The show's length: its last frame is drawn at or before this, and the
+// timeline ends the program after it. The capture plans its frames by it.
+static const uint32_t demo_show_end_ms = 159000;
+
 // Starts decoding the show's pictures on worker threads (one per core), to
 // be uploaded by demo_init; call it as early as possible (after
 // use_data_folder). demo_init starts it itself when nobody did.

@@ -24,7 +24,7 @@ bool elapsed_past(uint32_t threshold) { return elapsed_ms() > threshold + 1000u;
 // The later steps pass one second after their threshold (elapsed_past); the
 // first three do not.
 TimelineStep timeline[TIMELINE_STEPS] = {
-    {159000, false, TIMELINE_EXIT, 0, nullptr},
+    {demo_show_end_ms, false, TIMELINE_EXIT, 0, nullptr},
     {151000, false, TIMELINE_CARD, SLOT_QUOB, nullptr},
     {146000, false, TIMELINE_CARD, SLOT_FISK, nullptr},
     {140000, true, TIMELINE_CARD, SLOT_TORVEK, nullptr},

@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (c.fps_den == 0 || c.fps_num < c.fps_den || c.fps_num > 1000ull * c.fps_den) __builtin_trap();
     if (c.width < 16 || c.height < 16 || c.width > 8192 || c.height > 8192) __builtin_trap();
     for (uint64_t at : c.at_microseconds)
-        if (at > 159000000) __builtin_trap();
+        if (at > capture_show_us) __builtin_trap();
     if (options.mode == RUN_CAPTURE && c.output.empty()) __builtin_trap();
     if (options.desktop && (options.windowed || options.show_width)) __builtin_trap();
     return 0;

@@ -3,10 +3,11 @@
 // Message boxes become one line on stderr and never block. The clocks are the
 // monotonic clock, or virtual: set by hand, or stepping one frame per loop
 // iteration so that a capture is frame-exact whatever the machine's speed.
-// Depends on: headless_context.h, system_clock.h.
+// Depends on: headless_context.h, system_clock.h, frame_clock.h.
 #include "backend.h"
 #include "headless.h"
 
+#include "frame_clock.h"
 #include "headless_context.h"
 #include "system_clock.h"
 
@@ -104,7 +105,7 @@ static uint32_t headless_milliseconds()
 {
     switch (headless.clock_mode) {
     case CLOCK_MANUAL: return headless.manual_ms;
-    case CLOCK_FRAMES: return (uint32_t)(headless.frame * 1000u * headless.fps_den / headless.fps_num);
+    case CLOCK_FRAMES: return (uint32_t)frame_clock_ms(headless.frame, headless.fps_num, headless.fps_den);
     default: return (uint32_t)real_ms();
     }
 }

@@ -15,6 +15,7 @@
 // then drawn at the same show time as the capture's frame n.
 // Depends on Emscripten (emscripten.h, html5.h) and the page's JavaScript.
 #include "backend.h"
+#include "frame_clock.h"
 #include "say.h"
 
 #include <GLES2/gl2.h>
@@ -243,7 +244,7 @@ static void web_message_box(const char* caption, const char* text, PlatformMessa
 // ---- clocks -------------------------------------------------------------------
 static uint32_t web_milliseconds()
 {
-    if (web.test_fps) return (uint32_t)(web.frame * 1000u / web.test_fps);
+    if (web.test_fps) return (uint32_t)frame_clock_ms(web.frame, web.test_fps, 1);
     return (uint32_t)(uint64_t)web_now();
 }
 

@@ -73,6 +73,12 @@ TEST(Entry, RefusalsAreOneLine)
         {{"--capture", "show.mp4", "--from", "10", "--to", "10"}, "--from 10 is not before --to 10\n"},
         {{"--capture", "show.mp4", "--to", "159.5"}, "--to: 159.5 is past the end of the show (159 s)\n"},
         {{"--capture", "show.mp4", "--to", "0"}, "--to: 0 leaves nothing to capture\n"},
+        {{"--capture", "show.mp4", "--from", "159"}, "--from: 159 s leaves nothing: the video at 60 fps ends at 159 s (9540 frames)\n"},
+        // 159 s is in the show, but at 59.94 fps its last frame is drawn at 158.992 s.
+        {{"--capture", "s/", "--fps", "60000/1001", "--at", "159"}, "--at: 159 s is after the show's last frame at "
+                                                                     "60000/1001 (59.940) fps (frame 9530 at 158.992 s)\n"},
+        {{"--capture", "s/", "--fps", "60000/1001", "--to", "159"}, "--to: 159 s is after the show's last frame at "},
+        {{"--capture", "data"}, "--capture: 'data' is a folder: write pictures into it as 'data/', or name a file\n"},
         {{"--capture", "show.mp4", "--from", "1,5"}, "--from: '1,5' is not a time in seconds\n"},
         {{"--capture", "shots/", "--at", "1", "--to", "2"}, "--at cannot be combined with --from or --to\n"},
         // Every value before the unknown option is accepted: the edges of each range.

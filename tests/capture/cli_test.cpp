@@ -10,6 +10,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <numeric>
@@ -50,7 +51,7 @@ TEST(CaptureCli, PicturesAtChosenTimesMatchTheFullRunAndLetterbox)
     // On a terminal the progress is one line redrawn in place (the terminal
     // turns \n into \r\n), ended by the summary on a line of its own.
     mkdir((dir + "/picked").c_str(), 0755);
-    std::string shown = run_tool({"script", "-qec", "cd '" + dir + "' && '" + oargala_binary + "' --capture picked "
+    std::string shown = run_tool({"script", "-qec", "cd '" + dir + "' && '" + oargala_binary + "' --capture picked/ "
                                   "--fps 5 --size 80x60 --at 63.1,0,27.2,63,100.4,100.5,63; echo exit=$?", "/dev/null"});
     EXPECT_TRUE(contains(shown, "\r\033[Kframe 503/503  show 100.60 s  [########################]")) << shown;
     EXPECT_TRUE(contains(shown, " left\r\noargala: captured 503 frames (100.60 s of show), 6 pictures in picked/"))
@@ -85,13 +86,6 @@ TEST(CaptureCli, PicturesAtChosenTimesMatchTheFullRunAndLetterbox)
         for (unsigned row = 0; row < 60; row++) std::copy_n(&card[row * 240], 240, &wanted[((row + y) * w + x) * 3]);
         EXPECT_TRUE(std::equal(seen.begin(), seen.end(), wanted.begin(), wanted.end(),
                                [](int a, int b) { return std::abs(a - b) <= 2; })) << size;
-    }
-    // 159 s is in the show, but at 59.94 fps its last frame is drawn at 158.992 s.
-    for (const char* word : {"--at", "--to"}) {
-        RunResult r = run_oargala({{"--capture", "late/", "--fps", "60000/1001", "--size", "16x16", word, "159"}, dir});
-        EXPECT_TRUE(r.exited(2));
-        EXPECT_EQ(r.err, std::string("oargala: ") + word + ": 159.000000 s is after the show's last frame at "
-                         "60000/1001 (59.940) fps (frame 9530 at 158.992 s)\n");
     }
     EXPECT_EQ(list_dir(dir), (Names{"160x60", "80x120", "data", "full", "picked"}));
     remove_tree(dir);
@@ -217,6 +211,16 @@ static bool process_mentions(const std::string& text)
     return contains(run_tool({"sh", "-c", "cat /proc/[0-9]*/cmdline 2>/dev/null"}), text);
 }
 
+// The pictures a capture has written so far, in its own folder inside dir.
+static size_t pictures_under(const std::string& dir)
+{
+    std::error_code none_yet;
+    size_t n = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir, none_yet))
+        n += e.path().extension() == ".png";
+    return n;
+}
+
 // Interrupted captures remove what they wrote and end by the signal: the
 // temporary video and its ffmpeg, this run's pictures (keeping files that
 // were there before), the folder the capture made. A failed one too.
@@ -231,9 +235,9 @@ TEST(CaptureCli, StoppedCapturesLeaveNothingThatLooksFinished)
         int sig;
         std::function<bool()> started;
     } cases[] = {
-        {"show.mp4", SIGTERM, [&] { return process_mentions(dir + "/show.mp4.partial"); }},
-        {"shots/", SIGINT, [&] { return list_dir(dir + "/shots").size() >= 3; }},
-        {"fresh/", SIGHUP, [&] { return list_dir(dir + "/fresh").size() >= 2; }},
+        {"show.mp4", SIGTERM, [&] { return process_mentions(dir + "/show.mp4."); }},
+        {"shots/", SIGINT, [&] { return pictures_under(dir + "/shots") >= 3; }},
+        {"fresh/", SIGHUP, [&] { return pictures_under(dir + "/fresh") >= 2; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.output);

@@ -27,6 +27,7 @@ pid_t start_oargala(const RunSetup& setup, const std::string& out_path, const st
     std::string command = "cd " + quote(setup.cwd);
     if (setup.file_size_limit >= 0)
         command += " && ulimit -c 0 && ulimit -f " + std::to_string(setup.file_size_limit / 512);
+    if (setup.memory_limit >= 0) command += " && ulimit -v " + std::to_string(setup.memory_limit / 1024);
     for (const std::string& e : setup.env)
         command += (e.find('=') == std::string::npos ? " && unset " : " && export ") + quote(e);
     // A shader cache on disk is not what these tests look at.
@@ -64,12 +65,12 @@ std::string make_temp_dir(bool with_data)
 
 void remove_tree(const std::string& path) { std::error_code gone_already; fs::remove_all(path, gone_already); }
 
-std::string make_fake_ffmpeg()
+std::string make_fake_ffmpeg(const std::string& body)
 {
     std::string dir = make_temp_dir(false), path = dir + "/ffmpeg";
     std::ofstream(path) << "#!/bin/sh\n"
                            "case \"$*\" in *-encoders*) printf ' V....D libx264 x\\n A....D aac x\\n A..... libopus x\\n'; exit 0;; esac\n"
-                           "cat >/dev/null; echo 'Error writing trailer: No space left on device' >&2; exit 1\n";
+                        << body << "\n";
     fs::permissions(path, fs::perms::owner_all);
     return dir;
 }

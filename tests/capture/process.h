@@ -19,6 +19,7 @@ struct RunSetup {
     std::string cwd;
     std::vector<std::string> env;    // "NAME=value" set, "NAME" unset, on top of ours
     long file_size_limit = -1;       // RLIMIT_FSIZE in bytes, -1: unchanged
+    long memory_limit = -1;          // RLIMIT_AS in bytes, -1: unchanged
     RunSetup(std::vector<std::string> args_, std::string cwd_, std::vector<std::string> env_ = {})
         : args(std::move(args_)), cwd(std::move(cwd_)), env(std::move(env_)) {}
 };
@@ -34,9 +35,11 @@ std::vector<std::string> list_dir(const std::string& path);   // sorted names, n
 std::string read_text(const std::string& path);
 std::string run_tool(const std::vector<std::string>& argv);   // each word quoted for /bin/sh; its stdout
 // A folder holding an ffmpeg that lists only the H.264, AAC and Opus encoders
-// and otherwise reads its input, says "Error writing trailer: No space left on
-// device" and exits with 1: a full disk, or a build without VP9.
-std::string make_fake_ffmpeg();
+// and otherwise runs the shell commands body; by default it reads its input,
+// says "Error writing trailer: No space left on device" and exits with 1: a
+// full disk, or a build without VP9.
+std::string make_fake_ffmpeg(const std::string& body = "cat >/dev/null; echo 'Error writing trailer: No space left on "
+                                                       "device' >&2; exit 1");
 // Decodes a PNG file into RGB rows, top row first. False when it cannot.
 bool read_png_rgb(const std::string& path, unsigned* width, unsigned* height, std::vector<uint8_t>* rgb);
 
