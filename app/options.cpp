@@ -182,10 +182,14 @@ static bool take_blur(Parse& p, const char*, char** v, std::string* error)
     return true;
 }
 
-static bool take_time(const char* word, const char* value, uint64_t* us, std::string* error)
+// One time of the show, from text to end; what names it in a refusal ("a
+// time", "a show time").
+static bool take_time(const char* word, const char* text, const char* end, const char* what, uint64_t* us,
+                      std::string* error)
 {
-    if (!parse_time(value, value + strlen(value), us)) {
-        *error = std::string(word) + ": '" + value + "' is not a time in seconds";
+    std::string value(text, end);
+    if (!parse_time(text, end, us)) {
+        *error = std::string(word) + ": '" + value + "' is not " + what + " in seconds";
         return false;
     }
     if (capture_show_us < *us) {
@@ -197,12 +201,12 @@ static bool take_time(const char* word, const char* value, uint64_t* us, std::st
 
 static bool take_from(Parse& p, const char* w, char** v, std::string* e)
 {
-    return take_time(w, v[0], &p.options->capture.from_us, e);
+    return take_time(w, v[0], v[0] + strlen(v[0]), "a time", &p.options->capture.from_us, e);
 }
 
 static bool take_to(Parse& p, const char* w, char** v, std::string* error)
 {
-    if (!take_time(w, v[0], &p.options->capture.to_us, error)) return false;
+    if (!take_time(w, v[0], v[0] + strlen(v[0]), "a time", &p.options->capture.to_us, error)) return false;
     if (p.options->capture.to_us == 0) *error = "--to: 0 leaves nothing to capture";
     return p.options->capture.to_us != 0;
 }
@@ -213,11 +217,7 @@ static bool take_at(Parse& p, const char*, char** v, std::string* error)
         const char* comma = strchr(at, ',');
         const char* end = comma ? comma : at + strlen(at);
         uint64_t us = 0;
-        if (!parse_time(at, end, &us)) {
-            *error = "--at: '" + std::string(at, end) + "' is not a show time in seconds";
-            return false;
-        }
-        if (!take_time("--at", std::string(at, end).c_str(), &us, error)) return false;
+        if (!take_time("--at", at, end, "a show time", &us, error)) return false;
         p.options->capture.at_microseconds.push_back(us);
         if (!comma) return true;
         at = comma + 1;
@@ -298,10 +298,11 @@ static const OptionRow rows[] = {
 static const size_t row_count = sizeof rows / sizeof rows[0];
 static_assert(sizeof rows / sizeof rows[0] <= sizeof Parse::given / sizeof(bool), "Parse::given holds every row");
 
+// The row of a word or its alias; row_count when none has it.
 static size_t row_of(const char* word)
 {
     for (size_t i = 0; i < row_count; i++)
-        if (!strcmp(rows[i].word, word)) return i;
+        if (!strcmp(rows[i].word, word) || (rows[i].alias && !strcmp(rows[i].alias, word))) return i;
     return row_count;
 }
 
@@ -394,8 +395,7 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
     p.options = options;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
-        size_t r = 0;
-        while (r < row_count && strcmp(rows[r].word, arg) && !(rows[r].alias && !strcmp(rows[r].alias, arg))) r++;
+        size_t r = row_of(arg);
         if (r == row_count) return refuse(error, std::string("unknown option '") + arg + "'");
         const OptionRow& row = rows[r];
         if (i + row.values >= argc) {

@@ -47,19 +47,13 @@ enum CapturePhase { PHASE_IDLE, PHASE_RUNNING, PHASE_DONE, PHASE_FAILED };
 
 static struct {
     CapturePhase phase = PHASE_IDLE;
-    CaptureSettings settings;
+    CaptureSettings settings;     // as asked for; blur at least 1
     const CaptureSink* sink = nullptr;
-    SinkJob job;
-    unsigned width = 0, height = 0;
-    uint32_t fps_num = 60, fps_den = 1;
+    SinkJob job;                  // the frames kept: job.first to job.planned, or wanted
     uint64_t show_frames = 0;     // frames the show draws before it ends
-    uint64_t first = 1;           // the first frame kept (--from)
-    uint64_t planned = 0;         // frames this capture runs through
     std::vector<uint64_t> wanted; // --at frames, ascending; empty: first to planned
     uint64_t frames = 0;          // frames presented so far
     uint64_t pictures = 0;        // frames handed to the sink
-    uint64_t repeats = 0;         // of those, repeats of the one before
-    unsigned blur = 1;            // sub-frames a frame
     std::vector<uint16_t> sums;   // the sub-frames so far, added up
     bool detect_repeats = true;
     std::vector<uint8_t> previous;   // the last frame kept, unless the sink holds it
@@ -156,7 +150,7 @@ static void stop_if_requested()
 static void print_summary()
 {
     double wall = (double)(now_ns() - cap.start_ns) / 1e9;
-    double show = (double)capture_frame_ms(cap.frames, cap.fps_num, cap.fps_den) / 1000.0;
+    double show = (double)capture_frame_ms(cap.frames, cap.settings.fps_num, cap.settings.fps_den) / 1000.0;
     double speed = wall > 0.0 ? show / wall : 0.0;
     // The default renderer goes unsaid.
     const char* drawn = platform_renderer() == PLATFORM_RENDERER_GLES2 ? ", drawn by the GLES 2 renderer" : "";
@@ -199,7 +193,7 @@ static void on_platform_exit(int code)
 static void on_process_exit()
 {
     if (cap.phase != PHASE_RUNNING) return;
-    if (cap.frames >= cap.planned) {
+    if (cap.frames >= cap.job.planned) {
         if (!finish()) {
             fflush(nullptr);
             _exit(1);
@@ -259,15 +253,15 @@ static void report_progress(uint64_t n)
     if (!cap.first_frame_ns) cap.first_frame_ns = now;
     double elapsed = (double)(now - cap.first_frame_ns) / 1e9;
     double rate = elapsed > 0.0 && n > 1 ? (double)(n - 1) / elapsed : 0.0;
-    double left = rate > 0.0 ? (double)(cap.planned - n) / rate : 0.0;
-    double show = (double)capture_frame_ms(n, cap.fps_num, cap.fps_den) / 1000.0;
-    unsigned long long total = (unsigned long long)cap.planned;
+    double left = rate > 0.0 ? (double)(cap.job.planned - n) / rate : 0.0;
+    double show = (double)capture_frame_ms(n, cap.settings.fps_num, cap.settings.fps_den) / 1000.0;
+    unsigned long long total = (unsigned long long)cap.job.planned;
 
     if (cap.tty) {
-        if (n != cap.planned && now - cap.last_bar_ns < 100000000) return;
+        if (n != cap.job.planned && now - cap.last_bar_ns < 100000000) return;
         cap.last_bar_ns = now;
         const int width = 24;
-        int filled = (int)(n * width / (cap.planned ? cap.planned : 1));
+        int filled = (int)(n * width / (cap.job.planned ? cap.job.planned : 1));
         char bar[width + 1];
         for (int i = 0; i < width; i++) bar[i] = i < filled ? '#' : '.';
         bar[width] = '\0';
@@ -276,7 +270,7 @@ static void report_progress(uint64_t n)
         fflush(stderr);
         return;
     }
-    int tenth = (int)(n * 10 / (cap.planned ? cap.planned : 1));
+    int tenth = (int)(n * 10 / (cap.job.planned ? cap.job.planned : 1));
     if (tenth <= cap.last_tenth) return;
     cap.last_tenth = tenth;
     say("%3d%%  frame %llu/%llu, show %.2f s, %.1f fps, %.0f s left", tenth * 10,
@@ -291,17 +285,17 @@ static void report_progress(uint64_t n)
 // in either order.
 static void read_back()
 {
-    size_t size = (size_t)cap.width * cap.height * 4;
+    size_t size = (size_t)cap.settings.width * cap.settings.height * 4;
     if (cap.pixels.size() != size) cap.pixels.resize(size);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, (GLsizei)cap.width, (GLsizei)cap.height, GL_BGRA, GL_UNSIGNED_BYTE, cap.pixels.data());
+    glReadPixels(0, 0, (GLsizei)cap.settings.width, (GLsizei)cap.settings.height, GL_BGRA, GL_UNSIGNED_BYTE, cap.pixels.data());
 }
 
 // Whether frame n is one to keep.
 static bool is_wanted(uint64_t n)
 {
     if (!cap.wanted.empty()) return std::binary_search(cap.wanted.begin(), cap.wanted.end(), n);
-    return n >= cap.first && n <= cap.planned;
+    return n >= cap.job.first && n <= cap.job.planned;
 }
 
 // Adds the sub-frame just read back; after the last one, cap.pixels holds
@@ -316,10 +310,10 @@ static void add_sub_frame(bool last)
     const uint8_t* p = cap.pixels.data();
     for (size_t i = 0, n = cap.pixels.size(); i < n; i++) sum[i] = (uint16_t)(sum[i] + p[i]);
     if (!last) return;
-    unsigned half = cap.blur / 2;
+    unsigned half = cap.settings.blur / 2;
     uint8_t* out = cap.pixels.data();
     for (size_t i = 0, n = cap.pixels.size(); i < n; i++) {
-        out[i] = (uint8_t)((sum[i] + half) / cap.blur);
+        out[i] = (uint8_t)((sum[i] + half) / cap.settings.blur);
         sum[i] = 0;
     }
 }
@@ -331,10 +325,10 @@ static void keep_frame(uint64_t n)
     // repeat found saves the pipe, the colour conversion and most of the
     // encoder's work on it. ffmpeg needs the last frame itself to end on.
     // The video sink holds the last picture anyway: no copy of a large frame.
-    const std::vector<uint8_t>* held = cap.sink->held();
+    const std::vector<uint8_t>* held = cap.sink->held ? cap.sink->held() : nullptr;
     const std::vector<uint8_t>& before = held ? *held : cap.previous;
     bool repeat = cap.skipped_draw ||
-                  (cap.detect_repeats && !before.empty() && n != cap.planned && before == cap.pixels);
+                  (cap.detect_repeats && !before.empty() && n != cap.job.planned && before == cap.pixels);
     if (!repeat && cap.detect_repeats && !held) cap.previous = cap.pixels;
     cap.previous_frame = n;
     cap.kept_any = true;
@@ -342,7 +336,6 @@ static void keep_frame(uint64_t n)
     bool ok = cap.sink->keep(cap.job, n, &cap.pixels, repeat, &error);
     if (ok) {
         cap.pictures++;
-        cap.repeats += repeat;
     }
     stop_if_requested();
     if (!ok) {
@@ -357,11 +350,11 @@ static void on_present()
     stop_if_requested();
     // With blur, the clock's frame i is sub-frame i of frame ceil(i / blur).
     uint64_t sub = platform_headless_frame_number();
-    uint64_t n = (sub + cap.blur - 1) / cap.blur;
-    bool last_sub = sub % cap.blur == 0;
+    uint64_t n = (sub + cap.settings.blur - 1) / cap.settings.blur;
+    bool last_sub = sub % cap.settings.blur == 0;
     if (is_wanted(n) && !cap.skipped_draw) {
         read_back();
-        if (cap.blur > 1) add_sub_frame(last_sub);
+        if (cap.settings.blur > 1) add_sub_frame(last_sub);
         if (last_sub) keep_frame(n);
     } else if (is_wanted(n)) {
         keep_frame(n);
@@ -372,7 +365,7 @@ static void on_present()
     report_progress(n);
     // The show's last frame (it would end the process on the next one), or
     // the last frame asked for: nothing later is needed.
-    if (n >= cap.planned) platform_exit(0);
+    if (n >= cap.job.planned) platform_exit(0);
 }
 
 // The show's frame, skipped where it would draw the still card the frame
@@ -383,10 +376,10 @@ static void on_present()
 static void capture_frame(const char* title)
 {
     uint64_t n = platform_headless_frame_number();
-    int card = cap.still_card && cap.detect_repeats && cap.blur == 1 ? cap.still_card() : -1;
+    int card = cap.still_card && cap.detect_repeats && cap.settings.blur == 1 ? cap.still_card() : -1;
     bool same = card >= 0 && card == cap.last_card;
     cap.last_card = card;
-    if (same && n != cap.planned && (!is_wanted(n) || (cap.previous_frame == n - 1 && cap.kept_any))) {
+    if (same && n != cap.job.planned && (!is_wanted(n) || (cap.previous_frame == n - 1 && cap.kept_any))) {
         cap.skipped_draw = true;
         return;
     }
@@ -410,37 +403,26 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
                      int (*still_card)())
 {
     cap.settings = settings;
+    cap.settings.blur = std::max(1u, settings.blur);
     cap.sink = sinks[settings.kind];
     cap.init_callback = init_callback;
     cap.frame_callback = frame_callback;
     cap.still_card = still_card;
     cap.start_ns = now_ns();
-    cap.width = settings.width;
-    cap.height = settings.height;
-    cap.fps_num = settings.fps_num;
-    cap.fps_den = settings.fps_den;
-    cap.blur = settings.blur ? settings.blur : 1;
     const char* repeats = getenv("OARGALA_CAPTURE_REPEATS");   // "off": send every frame (tests)
     cap.detect_repeats = !(repeats && !strcmp(repeats, "off"));
-    cap.show_frames = capture_frame_count(cap.fps_num, cap.fps_den);
-    cap.planned = cap.show_frames;
-
-    std::string error;
-    if (!capture_check_times(settings, &error)) {   // the parser checks first
-        say("%s", error.c_str());
-        return 2;
-    }
-    for (uint64_t us : settings.at_microseconds) cap.wanted.push_back(capture_frame_at(us, cap.fps_num, cap.fps_den));
+    cap.show_frames = capture_frame_count(settings.fps_num, settings.fps_den);
+    cap.job.planned = cap.show_frames;
+    for (uint64_t us : settings.at_microseconds)
+        cap.wanted.push_back(capture_frame_at(us, settings.fps_num, settings.fps_den));
     std::sort(cap.wanted.begin(), cap.wanted.end());
     cap.wanted.erase(std::unique(cap.wanted.begin(), cap.wanted.end()), cap.wanted.end());
-    if (!cap.wanted.empty()) cap.planned = cap.wanted.back();
+    if (!cap.wanted.empty()) cap.job.planned = cap.wanted.back();
     // The stretch from video time from to to: the frames a whole capture
     // shows from the one on screen at from up to the last that starts before to.
-    cap.first = capture_frame_shown(settings.from_us, cap.fps_num, cap.fps_den);
-    if (settings.to_us) cap.planned = capture_frame_at(settings.to_us, cap.fps_num, cap.fps_den);
+    cap.job.first = capture_frame_shown(settings.from_us, settings.fps_num, settings.fps_den);
+    if (settings.to_us) cap.job.planned = capture_frame_at(settings.to_us, settings.fps_num, settings.fps_den);
     cap.job.settings = &cap.settings;
-    cap.job.first = cap.first;
-    cap.job.planned = cap.planned;
     cap.job.wanted = &cap.wanted;
     cap.job.stop_requested = stop_requested;
 
@@ -453,8 +435,8 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
         remove_output();
         return 1;
     }
-    platform_headless_set_surface_size(cap.width, cap.height);
-    platform_headless_use_frame_clock(cap.fps_num * cap.blur, cap.fps_den);
+    platform_headless_set_surface_size(cap.settings.width, cap.settings.height);
+    platform_headless_use_frame_clock(settings.fps_num * cap.settings.blur, settings.fps_den);
     platform_headless_on_present(on_present);
     platform_on_exit(on_platform_exit);
     atexit(on_process_exit);
@@ -463,13 +445,14 @@ int capture_run_with(const CaptureSettings& settings, WindowCallback init_callba
     cap.tty = isatty(2) != 0;
     cap.phase = PHASE_RUNNING;
 
-    std::string frames = count_text(cap.planned - cap.first + 1, "frame");
-    if (cap.first > 1 || (cap.planned < cap.show_frames && cap.wanted.empty()))
-        frames += " (" + std::to_string(cap.first) + " to " + std::to_string(cap.planned) + " of " +
+    std::string frames = count_text(cap.job.planned - cap.job.first + 1, "frame");
+    if (cap.job.first > 1 || (cap.job.planned < cap.show_frames && cap.wanted.empty()))
+        frames += " (" + std::to_string(cap.job.first) + " to " + std::to_string(cap.job.planned) + " of " +
                   std::to_string(cap.show_frames) + ")";
-    std::string blur = cap.blur > 1 ? ", each the mean of " + std::to_string(cap.blur) + " sub-frames" : "";
-    std::string size_rate = std::to_string(cap.width) + "x" + std::to_string(cap.height) + " at " +
-                            fps_text(cap.fps_num, cap.fps_den) + " fps";
+    const CaptureSettings& s = cap.settings;
+    std::string blur = s.blur > 1 ? ", each the mean of " + std::to_string(s.blur) + " sub-frames" : "";
+    std::string size_rate =
+        std::to_string(s.width) + "x" + std::to_string(s.height) + " at " + fps_text(s.fps_num, s.fps_den) + " fps";
     say("capturing %s", cap.sink->first_line(cap.job, size_rate, frames, blur).c_str());
 
     // Full screen as the show itself runs: the headless backend changes no

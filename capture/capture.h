@@ -18,9 +18,10 @@
 #include <string>
 #include <vector>
 
-// Runs the whole capture that the settings ask for. Returns only on failure
-// (1, with a line on stderr) or for an argument that the parser could not
-// judge alone (2); a finished capture ends the process with exit code 0.
+// Runs the whole capture that the settings ask for, as the command line
+// checked them. Returns only on failure (1, with a line on stderr) or when
+// this build cannot make what was asked for (2: a video in the Windows
+// release); a finished capture ends the process with exit code 0.
 int capture_run(const CaptureSettings& settings);
 
 // The same with other callbacks in place of the show's (tests). The capture

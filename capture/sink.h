@@ -1,10 +1,11 @@
-// sink.h: where a capture's frames go, one row per kind of output, in the
-// manner of the platform's backends: the session (capture.cpp) takes the row
-// for CaptureSettings::kind and never looks at the kind itself. The ffmpeg
-// video sink (sink_video.cpp; in the Windows release its prepare refuses, as
-// video_win32.cpp has no ffmpeg) and the pictures sink (sink_pictures.cpp).
-// Each writes under a name of its own and moves its output into place only
-// in finish. Private to capture/. Depends on formats.h.
+// sink.h: where a capture's frames go, one row per kind of output, filled
+// by name in the manner of the platform's backends: the session
+// (capture.cpp) takes the row for CaptureSettings::kind and never looks at
+// the kind itself. The ffmpeg video sink (sink_video.cpp; in the Windows
+// release its prepare refuses, as video_win32.cpp has no ffmpeg) and the
+// pictures sink (sink_pictures.cpp). Each writes under a name of its own and
+// moves its output into place only in finish. Private to capture/. Depends
+// on formats.h.
 #pragma once
 
 #include "capture/formats.h"
@@ -35,9 +36,9 @@ struct CaptureSink {
     // same picture as the one kept before it. False with the reason.
     bool (*keep)(const SinkJob& job, uint64_t n, std::vector<uint8_t>* pixels, bool repeat, std::string* error);
     // The picture of the last frame kept (empty before the first), when the
-    // sink holds it anyway; nullptr when it does not. The session compares
-    // the next frame with it instead of keeping a copy of its own.
-    const std::vector<uint8_t>* (*held)();
+    // sink holds it anyway: the session compares the next frame with it
+    // instead of keeping a copy of its own. Null: the sink keeps none.
+    const std::vector<uint8_t>* (*held)() = nullptr;
     // After the last frame (frames presented in all): completes the output
     // and moves it into place. False with the reason.
     bool (*finish)(const SinkJob& job, uint64_t frames, std::string* error);

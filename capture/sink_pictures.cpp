@@ -124,7 +124,12 @@ static std::string pictures_summary(const SinkJob& job, uint64_t frames, uint64_
     return count_text(frames, "frame") + text + count_text(kept, "picture") + " in " + pics.dir + ",";
 }
 
-static const std::vector<uint8_t>* pictures_held() { return nullptr; }
-
-const CaptureSink capture_pictures_sink = {pictures_prepare, pictures_first_line, pictures_keep, pictures_held,
-                                           pictures_finish, pictures_remove, pictures_summary};
+// It holds no picture of its own (held): the session keeps the last one.
+const CaptureSink capture_pictures_sink = {
+    .prepare = pictures_prepare,
+    .first_line = pictures_first_line,
+    .keep = pictures_keep,
+    .finish = pictures_finish,
+    .remove = pictures_remove,
+    .summary = pictures_summary,
+};

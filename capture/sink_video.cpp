@@ -126,5 +126,12 @@ static std::string video_summary(const SinkJob& job, uint64_t frames, uint64_t k
     return count_text(job.first > 1 ? kept : frames, "frame") + text + " into " + s.output;
 }
 
-const CaptureSink capture_video_sink = {video_prepare, video_first_line, video_keep, video_last_frame, video_finish_file,
-                                        video_remove, video_summary};
+const CaptureSink capture_video_sink = {
+    .prepare = video_prepare,
+    .first_line = video_first_line,
+    .keep = video_keep,
+    .held = video_last_frame,
+    .finish = video_finish_file,
+    .remove = video_remove,
+    .summary = video_summary,
+};

@@ -367,7 +367,7 @@ static void join_writer()
 }
 
 // After the writer failed: why, with ffmpeg's own exit status when it is gone.
-static std::string writer_failure(bool (*stop_requested)(), bool* interrupted)
+static std::string writer_failure(bool (*stop_requested)())
 {
     join_writer();
     close(pipe_fd);
@@ -376,7 +376,7 @@ static std::string writer_failure(bool (*stop_requested)(), bool* interrupted)
     int status = 0;
     std::string failure;
     switch (wait_ffmpeg(&status, stop_requested, &failure)) {
-    case WAIT_STOPPED: *interrupted = true; return "interrupted";
+    case WAIT_STOPPED: return "interrupted";
     case WAIT_FAILED: return failure;
     case WAIT_ENDED: break;
     }
@@ -491,8 +491,7 @@ bool video_start(const VideoJob& job, bool (*stop_requested)(), std::string* err
     if (int e = write_all(header.data(), header.size())) {
         writer_errno = e;
         writer_failed = true;
-        bool interrupted = false;
-        *error = writer_failure(stop_requested, &interrupted);
+        *error = writer_failure(stop_requested);
         return false;
     }
     writer_failed = false;
@@ -519,8 +518,7 @@ static bool write_chunk(std::vector<uint8_t>* frame, bool (*stop_requested)(), s
     std::unique_lock<std::mutex> lock(writer_mutex);
     if (writer_failed) {
         lock.unlock();
-        bool interrupted = false;
-        *error = writer_failure(stop_requested, &interrupted);
+        *error = writer_failure(stop_requested);
         return false;
     }
     if (frame) pending.swap(*frame);
@@ -585,8 +583,7 @@ bool video_finish(bool (*stop_requested)(), std::string* error)
         return false;
     }
     if (writer_failed) {
-        bool interrupted = false;
-        *error = writer_failure(stop_requested, &interrupted);
+        *error = writer_failure(stop_requested);
         return false;
     }
     join_writer();
