@@ -25,8 +25,6 @@ struct PlatformBackendFunctions {
     void (*swap_buffers)();
     void (*destroy_context)();
     void (*destroy_window)();
-    // Null: the picture fitted to drawable_size and centred.
-    void (*viewport)(unsigned width, unsigned height, int* x, int* y, int* w, int* h) = nullptr;
     bool (*poll_event)(PlatformEvent* event);
     // Null: the line "CAPTION: TEXT" on stderr (say_box).
     void (*message_box)(const char* caption, const char* text, PlatformMessageIcon icon) = nullptr;

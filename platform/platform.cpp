@@ -1,7 +1,7 @@
 // platform.cpp: picks the backend and forwards every platform.h call to it;
 // also owns what both backends share: the renderer choice, the exit hooks and
-// platform_exit, and what a backend does when its table leaves an entry empty
-// (no display-mode change, no cursor, the viewport fitted to the drawable,
+// platform_exit, the viewport fitted to the drawable, and what a backend does
+// when its table leaves an entry empty (no display-mode change, no cursor,
 // message boxes as lines on stderr).
 // Depends on: backend.h, gl_dispatch.h, say.h.
 #include "backend.h"
@@ -137,13 +137,10 @@ static void fit_viewport(unsigned width, unsigned height, unsigned surface_w, un
     *y = (int)((surface_h - fit_h) / 2);
 }
 
+// Every backend's drawable is fitted the same way; no drawable yet: the
+// picture's own size.
 void platform_viewport(unsigned width, unsigned height, int* x, int* y, int* w, int* h)
 {
-    if (backend->viewport) {
-        backend->viewport(width, height, x, y, w, h);
-        return;
-    }
-    // No drawable yet: the picture's own size.
     int drawable_w = 0, drawable_h = 0;
     backend->drawable_size(&drawable_w, &drawable_h);
     if (drawable_w <= 0 || drawable_h <= 0) {

@@ -1,9 +1,10 @@
 // say.cpp: the program's message lines (see say.h). Depends on the C library.
 #include "platform/say.h"
 
+#include <cstdarg>
 #include <string>
 
-void say_v(FILE* stream, const char* format, va_list args)
+static void say_v(FILE* stream, const char* format, va_list args)
 {
     // One fputs of the whole line: stdio locks the stream per call, so a line
     // never interleaves with another thread's.

@@ -8,7 +8,6 @@
 // imageloader/image_loader.h, beside this, with their own format.
 #pragma once
 
-#include <cstdarg>
 #include <cstdio>
 
 #if defined(__GNUC__)
@@ -22,7 +21,6 @@ void say(const char* format, ...) SAY_PRINTF(1, 2);
 // The same on another stream (standard output for a result the user asked
 // for, such as a screenshot's name).
 void say_to(FILE* stream, const char* format, ...) SAY_PRINTF(2, 3);
-void say_v(FILE* stream, const char* format, va_list args);
 // A message box's words as one line "CAPTION: TEXT" on standard error, for
 // where no box can be shown (null strings as empty).
 void say_box(const char* caption, const char* text);

@@ -27,7 +27,6 @@
 // the display mode is put back).
 // Depends on: SDL2, x11_display_mode.cpp.
 #include "backend.h"
-#include "platform/say.h"
 #include "sdl_keys.h"
 #include "system_clock.h"
 #ifdef _WIN32

@@ -69,10 +69,11 @@ EM_JS(int, web_test_fps, (), {
 EM_JS(double, web_run_to, (), { return Module['runTo'] || 0; });
 
 // The frame just drawn, before it is presented: kept for the page when it
-// is the one it waits for (tests read it back).
+// is the one it waits for (tests read it back), with when it was drawn (the
+// benchmark's drawing rate).
 EM_JS(void, web_frame_drawn, (double frame, int w, int h, const void* pixels), {
     if (frame != Module['runTo']) return;
-    Module['framePixels'] = { frame: frame, width: w, height: h,
+    Module['framePixels'] = { frame: frame, width: w, height: h, at: performance.now(),
                               rgba: HEAPU8.slice(pixels, pixels + w * h * 4) };
 });
 
