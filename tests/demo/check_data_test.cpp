@@ -45,11 +45,18 @@ TEST(CheckData, MissingAndBrokenFiles)
     TempDir dir;
     write_show_data(dir.path, false, 10);   // no soundtrack, no world.png
     std::ofstream(dir / "data/hopper.png") << "not a picture at all\n";
+    // A 24-bit BMP of 16384x5461 fits the loader's limit as RGB, but not as
+    // the 4 bytes a pixel the show uploads: the show refuses it, so must this.
+    uint8_t bmp[54] = {'B', 'M'};
+    auto put32 = [&](int at, uint32_t v) { for (int i = 0; i < 4; i++) bmp[at + i] = (uint8_t)(v >> (8 * i)); };
+    put32(10, 54), put32(14, 40), put32(18, 16384), put32(22, 5461), bmp[26] = 1, bmp[28] = 24;
+    std::ofstream(dir / "data/crisis.png", std::ios::binary).write((const char*)bmp, sizeof bmp);
     // The loader's own message for the missing file, as a line on stderr.
     std::vector<std::string> lines = check_data(dir.path, 1, "(tolm) Load: Could not open file: data/world.png\n");
     expect_line(lines, 11, {"data/world.png", "cannot open"});
     expect_line(lines, 12, {"data/hopper.png", "unknown format"});
     expect_line(lines, 13, {"data/angrep.png", " ok"});
+    expect_line(lines, 14, {"data/crisis.png", "too large (16384 x 5461)"});
     expect_line(lines, 34, {"data/lall.mp3", "File not found"});
-    expect_line(lines, 35, {"2 of 33"});
+    expect_line(lines, 35, {"3 of 33"});
 }
