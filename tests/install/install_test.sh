@@ -12,9 +12,8 @@ OARGALA=$(realpath "$2")
 SOURCE=$(cd "$(dirname "$0")/../.." && pwd)
 TMP=$(mktemp -d /tmp/oargala-install.XXXXXX)
 trap 'rm -rf "$TMP"' EXIT
-FAILED=0 MOVED=$TMP/moved
-
-check() { if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; FAILED=$((FAILED + 1)); fi; }
+MOVED=$TMP/moved
+source "$SOURCE/tests/support/checks.sh"
 
 # A short capture: two frames of the show at 10 fps, every frame between run.
 capture() { (cd "$1" && "$2" --capture "$3/" --fps 10 --at 5,63 "${@:4}" >/dev/null 2>"$3.err"); }
@@ -102,4 +101,4 @@ lintian_clean() {
 }
 check "lintian finds nothing above info" lintian_clean
 
-[ "$FAILED" = 0 ]
+checks_done

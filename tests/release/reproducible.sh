@@ -15,8 +15,7 @@
 set -euo pipefail
 TMP=$(mktemp -d /tmp/oargala-release.XXXXXX)
 trap 'rm -rf "$TMP"' EXIT
-FAILED=0
-check() { if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; FAILED=$((FAILED + 1)); fi; }
+source "$(dirname "$0")/../support/checks.sh"
 
 # unpack FILE DIR: the files inside an artefact; listing FILE: its entries
 # with their times, owners and permissions.
@@ -59,7 +58,7 @@ compare() {
 }
 if [ "${1:-}" = --compare ]; then
   compare "$(realpath "$2")" "$(realpath "$3")"
-  [ "$FAILED" = 0 ]
+  checks_done
   exit
 fi
 
@@ -105,4 +104,4 @@ dirty_refused() {
 }
 check "a tree with changes is refused in one line, dist/ kept" dirty_refused
 
-[ "$FAILED" = 0 ]
+checks_done

@@ -12,8 +12,7 @@ VERSION_DIR=$(realpath "$2")
 SOURCE=$(cd "$(dirname "$0")/../.." && pwd)
 TMP=$(mktemp -d /tmp/oargala-stamps.XXXXXX)
 trap 'rm -rf "$TMP"' EXIT
-FAILED=0
-check() { if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; FAILED=$((FAILED + 1)); fi; }
+source "$SOURCE/tests/support/checks.sh"
 
 check "--version says the build's version" \
   [ "$("$OARGALA" --version)" = "oargala $(cat "$VERSION_DIR/version.txt")" ]
@@ -54,4 +53,4 @@ if command -v $cc >/dev/null; then
     "pe_timestamps: $TMP/f.c: not a PE file
 1" ]
 fi
-[ "$FAILED" = 0 ]
+checks_done
