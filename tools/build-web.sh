@@ -10,7 +10,7 @@
 # program itself is built in build-web/.
 # The zip is the same bytes on every build of a commit (tools/reproducible.sh):
 # times from SOURCE_DATE_EPOCH, files in name order with fixed permissions,
-# no build path, and the data package's id made from its contents.
+# no build path, and the data package in name order (tools/web/pack.py).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -35,13 +35,9 @@ if [ ! -f "$deps/.complete" ]; then
 fi
 
 echo "== building oargala.wasm"
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-export CCACHE_BASEDIR=$root
-flags=$(release_compile_flags "$root")
+release_cmake_options "$root"
 emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DOARGALA_TESTS=OFF -DOARGALA_WEB_DEPS="$deps" \
-  -DOARGALA_GL11=OFF -DOARGALA_GLES2=ON -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-  "${launcher[@]}" >/dev/null
+  -DOARGALA_GL11=OFF -DOARGALA_GLES2=ON "${release_options[@]}" >/dev/null
 cmake --build build-web -j"${JOBS:-$(nproc)}" --target oargala
 
 stage=build-web/oargala-web

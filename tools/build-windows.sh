@@ -31,14 +31,11 @@ if [ ! -f "$deps/.complete" ]; then
 fi
 
 echo "== building oargala.exe"
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-export CCACHE_BASEDIR=$root
-flags=$(release_compile_flags "$root")
+release_cmake_options "$root"
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE="$root/tools/windows/mingw-w64-x86_64.cmake" \
   -DOARGALA_WINDOWS_DEPS="$deps" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOARGALA_TESTS=OFF \
   -DOARGALA_BENCH=OFF -DOARGALA_FUZZ=OFF -DOARGALA_SANITIZE=OFF -DOARGALA_THREAD_SANITIZE=OFF \
-  -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" "${launcher[@]}" >/dev/null
+  "${release_options[@]}" >/dev/null
 cmake --build build-windows -j"$(nproc)" --target oargala
 
 stage=build-windows/oargala-windows-x64

@@ -35,13 +35,9 @@ echo "== Debian package (commit $(git rev-parse --short=7 HEAD), SOURCE_DATE_EPO
 # A fresh folder: nothing of an earlier configure (another version, other
 # options) reaches the package.
 rm -rf build-deb
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-export CCACHE_BASEDIR=$root
-flags=$(release_compile_flags "$root")
+release_cmake_options "$root"
 cmake -S . -B build-deb -DOARGALA_DEBIAN_PACKAGE=ON -DOARGALA_TESTS=OFF -DOARGALA_BENCH=OFF -DOARGALA_SANITIZE=OFF \
-  -DOARGALA_THREAD_SANITIZE=OFF -DOARGALA_FUZZ=OFF -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-  "${launcher[@]}" >/dev/null
+  -DOARGALA_THREAD_SANITIZE=OFF -DOARGALA_FUZZ=OFF "${release_options[@]}" >/dev/null
 # CPack gives the package's own members (control.tar.gz, data.tar.gz) the
 # umask's permissions: under 077 they would be rw------- in the .deb.
 (umask 022 && cmake --build build-deb -j"$(nproc)" --target package) >build-deb/package.log 2>&1 ||

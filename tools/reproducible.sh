@@ -14,11 +14,18 @@ release_epoch() {
   export SOURCE_DATE_EPOCH
 }
 
-# Compilers write the paths of the source into debug information and
-# __FILE__: mapped to relative ones, two checkouts in different folders give
-# the same objects, and ccache (told the same base) may share them.
-release_compile_flags() {
-  echo "-ffile-prefix-map=$1/="
+# release_cmake_options ROOT: the cmake options every release build of the
+# checkout ROOT shares, in the array release_options. Compilers write the
+# paths of the source into debug information and __FILE__: mapped to
+# relative ones, two checkouts in different folders give the same objects,
+# and ccache, where it is installed and told the same base, may share them.
+release_cmake_options() {
+  local flags="-ffile-prefix-map=$1/="
+  release_options=(-DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags")
+  if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR=$1
+    release_options+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
 }
 
 # normalise_tree DIR [PATTERN...]: every file and folder below DIR gets
