@@ -367,13 +367,13 @@ async function main() {
       const slow = await browser.newPage();
       await slow.setViewport({ width: 640, height: 480 });
       await slow.emulateNetworkConditions({ download: 1.5e6 / 8, upload: 1.5e6 / 8, latency: 40 });
-      const loadedAt = Date.now();
       await slow.goto(`${base}page/index.html`, { timeout: 10000, waitUntil: 'domcontentloaded' });
-      const progress = await until('the progress', 1000 - (Date.now() - loadedAt), () =>
+      // Seen while the show is still arriving (how soon is bench/web.sh's).
+      const progress = await until('the progress', 10000, () =>
         slow.evaluate(() => Number(document.body.dataset.arrived) > 0 &&
-          document.getElementById('progress').offsetParent !== null &&
+          document.getElementById('progress').offsetParent !== null && !document.body.dataset.readyAt &&
           document.getElementById('progress-text').textContent)).catch(() => '');
-      expect('on a 1.5 Mbit/s link the progress shows within 1 s of load', /MB/.test(progress), progress);
+      expect('on a 1.5 Mbit/s link the progress shows while the show arrives', /MB/.test(progress), progress);
       await slow.click('#play');
       const waiting = await visibleText(slow, '#progress');
       expect('Play pressed early shows the progress, not a black screen',
