@@ -150,7 +150,7 @@ static void stop_if_requested()
 static void print_summary()
 {
     double wall = (double)(now_ns() - cap.start_ns) / 1e9;
-    double show = (double)capture_frame_ms(cap.frames, cap.settings.fps_num, cap.settings.fps_den) / 1000.0;
+    double show = capture_frame_seconds(cap.frames, cap.settings.fps_num, cap.settings.fps_den);
     double speed = wall > 0.0 ? show / wall : 0.0;
     // The default renderer goes unsaid.
     const char* drawn = platform_renderer() == PLATFORM_RENDERER_GLES2 ? ", drawn by the GLES 2 renderer" : "";
@@ -254,7 +254,7 @@ static void report_progress(uint64_t n)
     double elapsed = (double)(now - cap.first_frame_ns) / 1e9;
     double rate = elapsed > 0.0 && n > 1 ? (double)(n - 1) / elapsed : 0.0;
     double left = rate > 0.0 ? (double)(cap.job.planned - n) / rate : 0.0;
-    double show = (double)capture_frame_ms(n, cap.settings.fps_num, cap.settings.fps_den) / 1000.0;
+    double show = capture_frame_seconds(n, cap.settings.fps_num, cap.settings.fps_den);
     unsigned long long total = (unsigned long long)cap.job.planned;
 
     if (cap.tty) {

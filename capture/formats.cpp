@@ -94,7 +94,10 @@ std::string capture_formats_with(bool presets)
 
 const uint64_t capture_show_us = demo_show_end_ms * 1000ull;
 
-uint64_t capture_frame_ms(uint64_t n, uint32_t fps_num, uint32_t fps_den) { return frame_clock_ms(n, fps_num, fps_den); }
+double capture_frame_seconds(uint64_t n, uint32_t fps_num, uint32_t fps_den)
+{
+    return (double)frame_clock_ms(n, fps_num, fps_den) / 1000.0;
+}
 
 uint64_t capture_frame_count(uint32_t fps_num, uint32_t fps_den)
 {
@@ -117,7 +120,7 @@ uint64_t capture_frame_shown(uint64_t microseconds, uint32_t fps_num, uint32_t f
 // The video's end at this rate: "frame 9530 at 158.992 s".
 static std::string last_frame_text(uint64_t frames, uint32_t fps_num, uint32_t fps_den)
 {
-    uint64_t last_ms = capture_frame_ms(frames, fps_num, fps_den);
+    uint64_t last_ms = frame_clock_ms(frames, fps_num, fps_den);
     char text[64];
     snprintf(text, sizeof text, "frame %llu at %llu.%03llu s", (unsigned long long)frames,
              (unsigned long long)(last_ms / 1000), (unsigned long long)(last_ms % 1000));

@@ -72,8 +72,8 @@ struct CaptureSettings {
 
 // The show's length in microseconds: nothing is drawn after it.
 extern const uint64_t capture_show_us;
-// The millisecond-clock reading at which frame n is drawn.
-uint64_t capture_frame_ms(uint64_t n, uint32_t fps_num, uint32_t fps_den);
+// The show time in seconds at which frame n is drawn (the frame clock's).
+double capture_frame_seconds(uint64_t n, uint32_t fps_num, uint32_t fps_den);
 // The number of frames the show draws: the last one at or before its end.
 uint64_t capture_frame_count(uint32_t fps_num, uint32_t fps_den);
 // The first frame drawn at or after show time t (microseconds):

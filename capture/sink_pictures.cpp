@@ -120,7 +120,7 @@ static std::string pictures_summary(const SinkJob& job, uint64_t frames, uint64_
 {
     const CaptureSettings& s = *job.settings;
     char text[48];
-    snprintf(text, sizeof text, " (%.2f s of show), ", (double)capture_frame_ms(frames, s.fps_num, s.fps_den) / 1000.0);
+    snprintf(text, sizeof text, " (%.2f s of show), ", capture_frame_seconds(frames, s.fps_num, s.fps_den));
     return count_text(frames, "frame") + text + count_text(kept, "picture") + " in " + pics.dir + ",";
 }
 

@@ -122,7 +122,7 @@ static std::string video_summary(const SinkJob& job, uint64_t frames, uint64_t k
         snprintf(text, sizeof text, " (%.3f to %.3f s of the video)", (double)(job.first - 1) * s.fps_den / s.fps_num,
                  (double)frames * s.fps_den / s.fps_num);
     else
-        snprintf(text, sizeof text, " (%.2f s of show)", (double)capture_frame_ms(frames, s.fps_num, s.fps_den) / 1000.0);
+        snprintf(text, sizeof text, " (%.2f s of show)", capture_frame_seconds(frames, s.fps_num, s.fps_den));
     return count_text(job.first > 1 ? kept : frames, "frame") + text + " into " + s.output;
 }
 
