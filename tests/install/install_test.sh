@@ -10,10 +10,8 @@ set -u
 BUILD=$(realpath "$1")
 OARGALA=$(realpath "$2")
 SOURCE=$(cd "$(dirname "$0")/../.." && pwd)
-TMP=$(mktemp -d /tmp/oargala-install.XXXXXX)
-trap 'rm -rf "$TMP"' EXIT
-MOVED=$TMP/moved
 source "$SOURCE/tests/support/checks.sh"
+MOVED=$TMP/moved
 
 # A short capture: two frames of the show at 10 fps, every frame between run.
 capture() { (cd "$1" && "$2" --capture "$3/" --fps 10 --at 5,63 "${@:4}" >/dev/null 2>"$3.err"); }

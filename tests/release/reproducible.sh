@@ -13,8 +13,6 @@
 # reproducible.sh --compare DIST DIST: only the comparison, of two release
 # folders (a rebuild against a downloaded release, say).
 set -euo pipefail
-TMP=$(mktemp -d /tmp/oargala-release.XXXXXX)
-trap 'rm -rf "$TMP"' EXIT
 source "$(dirname "$0")/../support/checks.sh"
 
 # unpack FILE DIR: the files inside an artefact; listing FILE: its entries

@@ -10,8 +10,6 @@ set -u
 OARGALA=$(realpath "$1")
 VERSION_DIR=$(realpath "$2")
 SOURCE=$(cd "$(dirname "$0")/../.." && pwd)
-TMP=$(mktemp -d /tmp/oargala-stamps.XXXXXX)
-trap 'rm -rf "$TMP"' EXIT
 source "$SOURCE/tests/support/checks.sh"
 
 check "--version says the build's version" \
